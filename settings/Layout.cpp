@@ -1,0 +1,95 @@
+#include "Layout.h"
+
+#include "Store.h"
+
+namespace layout
+{
+
+namespace
+{
+
+QString keyOf(int position)
+{
+    return QString::number(position);
+}
+
+} // namespace
+
+QStringList actions(const Store &store)
+{
+    QStringList list;
+    for (int position = 1; position <= MaxPosition; ++position) {
+        const QString description = store.read(ActionList, keyOf(position));
+        if (description.isEmpty())
+            break;
+        list.append(description);
+    }
+    return list;
+}
+
+int positionOf(const Store &store, const QString &description, int count)
+{
+    bool isNumber = false;
+    const int nr = store.read(description, Nr).toInt(&isNumber);
+    if (isNumber && nr >= 1 && nr <= MaxPosition &&
+        store.read(ActionList, keyOf(nr)) == description)
+        return nr;
+    for (int position = 1; position <= count && position <= MaxPosition; ++position) {
+        if (store.read(ActionList, keyOf(position)) == description)
+            return position;
+    }
+    return 0;
+}
+
+bool append(Store &store, int count, const QString &description, const QString &url,
+            const QString &check)
+{
+    if (count < 0 || count >= MaxPosition)
+        return false;
+    const QString position = keyOf(count + 1);
+    return store.write(ActionList, position, description) && store.write(description, Url, url) &&
+           store.write(description, Check, check) && store.write(description, Nr, position);
+}
+
+bool change(Store &store, const QString &description, const QString &url, const QString &check)
+{
+    return store.write(description, Url, url) && store.write(description, Check, check);
+}
+
+bool rename(Store &store, int count, const QString &oldDescription, const QString &newDescription,
+            const QString &url, const QString &check)
+{
+    const int position = positionOf(store, oldDescription, count);
+    if (position == 0)
+        return false;
+    const QString key = keyOf(position);
+    if (!(store.write(ActionList, key, newDescription) && store.write(newDescription, Url, url) &&
+          store.write(newDescription, Check, check) && store.write(newDescription, Nr, key)))
+        return false;
+    // A hand-made entry may have no section of its own: nothing left to delete then.
+    store.removeSection(oldDescription);
+    return true;
+}
+
+bool remove(Store &store, int count, const QString &description)
+{
+    if (count < 1 || count > MaxPosition)
+        return false;
+    const int position = positionOf(store, description, count);
+    const QString last = store.read(ActionList, keyOf(count));
+    if (position == 0 || last.isEmpty())
+        return false;
+    if (!(store.write(ActionList, keyOf(position), last) &&
+          store.write(last, Nr, keyOf(position)) && store.removeKey(ActionList, keyOf(count))))
+        return false;
+    store.removeSection(description);
+    return true;
+}
+
+void clearCheckDate(Store &store)
+{
+    if (!store.read(Settings, CheckDate).isEmpty())
+        store.removeKey(Settings, CheckDate);
+}
+
+} // namespace layout

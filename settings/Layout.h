@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Store;
+
+// The sections and keys of the store, and the operations that keep the action
+// list contiguous: key k of "!ActionList" holds the description of the action
+// at position k, and section <description> holds its "URL", "Check" and "NR".
+namespace layout
+{
+
+inline const QString ActionList = QStringLiteral("!ActionList");
+inline const QString Settings = QStringLiteral("!Settings");
+inline const QString Url = QStringLiteral("URL");
+inline const QString Check = QStringLiteral("Check");
+inline const QString Nr = QStringLiteral("NR");
+inline const QString Fw = QStringLiteral("FW");
+inline const QString FwIp = QStringLiteral("FWIP");
+inline const QString FwPort = QStringLiteral("FWPort");
+inline const QString Limit = QStringLiteral("Limit");
+inline const QString Always = QStringLiteral("Always");
+inline const QString CheckDate = QStringLiteral("CheckDate");
+inline const QString TDate = QStringLiteral("TDate");
+
+// Positions and counts are 16-bit: the list never grows past this position.
+constexpr int MaxPosition = 32767;
+
+// The descriptions at positions 1, 2, ... up to the first empty key.
+QStringList actions(const Store &store);
+
+// The position of description `description` among the first `count` entries:
+// its "NR" when that leads back to it, otherwise the first entry that holds it;
+// 0 when the list does not hold it at all.
+int positionOf(const Store &store, const QString &description, int count);
+
+// Writes entry count+1, then the new section's "URL", "Check" and "NR". Fails,
+// writing nothing, when count is already the largest position.
+bool append(Store &store, int count, const QString &description, const QString &url,
+            const QString &check);
+
+// Rewrites "URL" and "Check" of an action that keeps its description.
+bool change(Store &store, const QString &description, const QString &url, const QString &check);
+
+// Moves the action `oldDescription` to the section `newDescription`, keeping its
+// position. Fails, writing nothing, when the list does not hold `oldDescription`.
+bool rename(Store &store, int count, const QString &oldDescription, const QString &newDescription,
+            const QString &url, const QString &check);
+
+// Removes the action `description`; the last action (position `count`) moves
+// into the freed position. Fails, writing nothing, when the list does not hold
+// the description or its last entry is empty.
+bool remove(Store &store, int count, const QString &description);
+
+// Deletes "!Settings"/"CheckDate" when it holds a date, so that a restarted
+// checker is not held back by the once-a-day limit.
+void clearCheckDate(Store &store);
+
+} // namespace layout

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store that both programs share: section -> key -> text,
+// kept in $XDG_CONFIG_HOME/QL/QL.ini. Every operation is one locked step on the
+// file, so the other program sees it at its next read.
+class Store
+{
+public:
+    // The store of the current user, under the application name "QL".
+    Store();
+    // A store kept in the given file (benchmarks and tools; tests use the default).
+    explicit Store(const QString &filePath);
+
+    // The stored text; `fallback` when the key or its section is absent.
+    // A stored empty value reads as the empty string. Never creates anything.
+    QString read(const QString &section, const QString &key, const QString &fallback = {}) const;
+    // Stores the value, creating section and key as needed. False when the
+    // file could not be written.
+    bool write(const QString &section, const QString &key, const QString &value);
+    // Removes one key. False when it does not exist or the file could not be written.
+    bool removeKey(const QString &section, const QString &key);
+    // Removes a section with all its keys. False when it holds no key or the
+    // file could not be written.
+    bool removeSection(const QString &section);
+
+    QString filePath() const { return path; }
+
+    // The file of the current user's store: $XDG_CONFIG_HOME/QL/QL.ini.
+    static QString defaultFilePath();
+    // A section name as handed to QSettings, which takes '/' as a group separator.
+    static QString escapeSection(const QString &section);
+    static QString unescapeSection(const QString &escaped);
+
+private:
+    bool prepareFile() const;
+
+    QString path;
+};

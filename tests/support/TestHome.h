@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A fresh, empty home for one test: $XDG_CONFIG_HOME (the settings store) and
+// $XDG_RUNTIME_DIR (the close-request channel) point into a temporary folder
+// for as long as the object lives. Processes started meanwhile inherit both.
+class TestHome
+{
+public:
+    TestHome();
+    ~TestHome();
+    TestHome(const TestHome &) = delete;
+    TestHome &operator=(const TestHome &) = delete;
+
+    QString configDir() const;
+    QString runtimeDir() const;
+    // $XDG_CONFIG_HOME/QL/QL.ini
+    QString storeFile() const;
+
+private:
+    QTemporaryDir dir;
+    QByteArray oldConfig;
+    QByteArray oldRuntime;
+};
