@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class Browser;
+class Clock;
+class ConnectionTest;
+class PageFetcher;
+class Store;
+
+// The status window's controls as the check run writes them. Writing must work
+// whether or not the window is shown.
+class StatusDisplay
+{
+public:
+    virtual ~StatusDisplay() = default;
+    virtual void setLabel1(const QString &text) = 0; // "Processing: ..."
+    virtual void setLabel2(const QString &text) = 0; // "Connection Retry: ..."
+    virtual void setLabel4(const QString &text) = 0; // "Checks Since Start: ..."
+    virtual void setLabel5(const QString &text) = 0; // "Last Check Date: ..."
+    virtual void setText1(const QString &text) = 0;  // the last page text
+};
+
+// Checker-wide state shared by the run, the schedules and the status window.
+// Flags are 1 for set and 0 for clear.
+struct RunState {
+    qint16 inProgress = 0;
+    qint16 connectionServed = 0;
+    qint16 alwaysMode = 0;
+    qint16 overrideFlag = 0;
+    qint16 dailyLimit = 1;
+    qint16 checksSinceStart = 0;
+};
+
+// One pass over the whole action list: download each page, strip the markup,
+// look for the check string, retry failures, and ask when a page has changed.
+class CheckRun
+{
+public:
+    CheckRun(Store &store, PageFetcher &fetcher, ConnectionTest &connection, Browser &browser,
+             StatusDisplay &status, const Clock &clock);
+
+    // Applies the admission rule, then runs the whole list. Returns when the
+    // run has ended, was refused, or was abandoned.
+    void request();
+
+    // The program is ending: a run that waits in a download or a message box
+    // stops there and does nothing more (no browser, no date, no download).
+    void abandon();
+
+    RunState state;
+
+private:
+    // Implementation details are the check run's own.
+    Store &store;
+    PageFetcher &fetcher;
+    ConnectionTest &connection;
+    Browser &browser;
+    StatusDisplay &status;
+    const Clock &clock;
+    bool abandoned = false;
+};
