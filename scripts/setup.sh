@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorlin needs (only when some are missing) and
+# builds it into ./build (or the folder given as $1, with any further cmake options).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(qt6-base-dev libcurl4-openssl-dev cmake g++ make ca-certificates fonts-liberation2
+          openssl)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=()
+    if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+build=${1:-build}
+shift || true
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build" -j"$(nproc)"
