@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QLocalServer;
@@ -29,12 +31,17 @@ signals:
     void closeRequested();
 
 private:
+    void serverNewConnection();
+    void socketReadyRead(QLocalSocket *socket);
+
     QString title;
     QLocalServer *server = nullptr;
-    QLocalSocket *requester = nullptr;
+    // Every connection that asked to close; each gets the "closed" line.
+    QList<QPointer<QLocalSocket>> requesters;
 };
 
-namespace closechannel {
+namespace closechannel
+{
 
 // The per-user folder that holds the listeners' entries.
 QString folder();

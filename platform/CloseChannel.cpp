@@ -1,0 +1,212 @@
+#include "CloseChannel.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <cerrno>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int ReplyWaitMs = 10000;
+// A request is one short line; anything longer is not one of ours.
+constexpr qint64 MaxLine = 64;
+
+const QByteArray CloseLine = QByteArrayLiteral("close");
+const QByteArray ClosedLine = QByteArrayLiteral("closed");
+
+// The folder exists as a real directory (not a link) that belongs to us.
+bool isOwnFolder(const QString &path, struct stat &info)
+{
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid();
+}
+
+// Creates the folder with mode 0700 when missing and tightens an own folder
+// whose mode is wider. Refuses a link or a folder of another user: someone
+// else could then see or remove the entries.
+bool preparePrivateFolder(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info {
+    };
+    if (!isOwnFolder(path, info))
+        return false;
+    if ((info.st_mode & 07777) != 0700 && ::chmod(name.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+// True while a process with that id exists (also when it belongs to someone
+// else, which kill() reports as EPERM).
+bool processAlive(const QString &pidText)
+{
+    bool ok = false;
+    const qint64 pid = pidText.toLongLong(&ok);
+    if (!ok || pid <= 0 || pid != static_cast<pid_t>(pid))
+        return true;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+enum class Outcome { Confirmed, NoListener, NoReply };
+
+// Connects to one entry, writes "close" and waits for "closed".
+Outcome requestClose(const QString &path)
+{
+    const QDeadlineTimer deadline(ReplyWaitMs);
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
+        return socket.error() == QLocalSocket::ConnectionRefusedError ? Outcome::NoListener
+                                                                      : Outcome::NoReply;
+    }
+    socket.write(CloseLine + '\n');
+    socket.flush();
+    while (!deadline.hasExpired()) {
+        while (socket.canReadLine()) {
+            if (socket.readLine(MaxLine).trimmed() == ClosedLine)
+                return Outcome::Confirmed;
+        }
+        if (socket.state() != QLocalSocket::ConnectedState)
+            break;
+        socket.waitForReadyRead(int(deadline.remainingTime()));
+    }
+    return Outcome::NoReply;
+}
+
+// Removes an entry that nobody listens on, but only when the process named in
+// it is gone: a checker that is still starting up (bound, not yet listening)
+// keeps its entry.
+void removeStaleEntry(const QString &path, const QString &pidText)
+{
+    if (!processAlive(pidText))
+        ::unlink(QFile::encodeName(path).constData());
+}
+
+} // namespace
+
+CloseListener::CloseListener(const QString &title, QObject *parent) : QObject(parent), title(title)
+{
+}
+
+CloseListener::~CloseListener()
+{
+    if (server)
+        server->close();
+}
+
+bool CloseListener::listen()
+{
+    if (server && server->isListening())
+        return true;
+    if (title.isEmpty() || title.contains(QLatin1Char('/')))
+        return false;
+    const QString dir = closechannel::folder();
+    if (!preparePrivateFolder(dir))
+        return false;
+    const QString path =
+        dir + QLatin1Char('/') + title + QLatin1Char('.') + QString::number(::getpid());
+    // An entry under our own process id was left by an earlier process that
+    // died without cleaning up; nobody can be listening on it.
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        if (probe.waitForConnected(1000))
+            return false;
+        ::unlink(QFile::encodeName(path).constData());
+    }
+    delete server;
+    server = new QLocalServer(this);
+    connect(server, &QLocalServer::newConnection, this, &CloseListener::serverNewConnection);
+    if (server->listen(path))
+        return true;
+    delete server;
+    server = nullptr;
+    return false;
+}
+
+void CloseListener::reply()
+{
+    // The entry goes first, so that whoever reads "closed" finds it gone.
+    if (server)
+        server->close();
+    for (const QPointer<QLocalSocket> &socket : std::as_const(requesters)) {
+        if (!socket || socket->state() != QLocalSocket::ConnectedState)
+            continue;
+        socket->write(ClosedLine + '\n');
+        socket->flush();
+        if (socket->bytesToWrite() > 0)
+            socket->waitForBytesWritten(1000);
+    }
+    requesters.clear();
+}
+
+void CloseListener::serverNewConnection()
+{
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this,
+                [this, socket] { socketReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0)
+            socketReadyRead(socket);
+    }
+}
+
+void CloseListener::socketReadyRead(QLocalSocket *socket)
+{
+    while (socket->canReadLine()) {
+        if (socket->readLine(MaxLine).trimmed() != CloseLine)
+            continue;
+        if (!requesters.contains(socket))
+            requesters.append(socket);
+        emit closeRequested();
+        return;
+    }
+    if (socket->bytesAvailable() > MaxLine)
+        socket->abort();
+}
+
+QString closechannel::folder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return runtime + QStringLiteral("/QL");
+    return QStringLiteral("/tmp/QL-") + QString::number(::getuid());
+}
+
+int closechannel::closeWindowsByTitle(const QString &text)
+{
+    const QString dir = folder();
+    struct stat info {
+    };
+    if (!isOwnFolder(dir, info))
+        return 0;
+    const QStringList names = QDir(dir).entryList(
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    int confirmed = 0;
+    for (const QString &name : names) {
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot < 0 || !name.left(dot).contains(text, Qt::CaseSensitive))
+            continue;
+        const QString path = dir + QLatin1Char('/') + name;
+        switch (requestClose(path)) {
+        case Outcome::Confirmed:
+            ++confirmed;
+            break;
+        case Outcome::NoListener:
+            removeStaleEntry(path, name.mid(dot + 1));
+            break;
+        case Outcome::NoReply:
+            break;
+        }
+    }
+    return confirmed;
+}
