@@ -6,6 +6,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -23,10 +27,22 @@ QString valueText(const QVariant &value)
     return value.toString();
 }
 
-bool saved(QSettings &settings)
+qint64 modifiedMs(const QString &path)
 {
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return info.st_mtim.tv_sec * 1000LL + info.st_mtim.tv_nsec / 1000000;
+}
+
+void advanceModified(const QString &path, qint64 previousMs)
+{
+    if (previousMs < 0 || modifiedMs(path) > previousMs)
+        return;
+    const qint64 next = previousMs + 1;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {next / 1000, (next % 1000) * 1000000}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
 } // namespace
@@ -34,6 +50,8 @@ bool saved(QSettings &settings)
 Store::Store() : path(defaultFilePath()) {}
 
 Store::Store(const QString &filePath) : path(filePath) {}
+
+Store::~Store() = default;
 
 QString Store::defaultFilePath()
 {
@@ -46,6 +64,11 @@ QString Store::escapeSection(const QString &section)
     QString escaped = section;
     escaped.replace(QLatin1Char('%'), QStringLiteral("%25"));
     escaped.replace(QLatin1Char('/'), QStringLiteral("%2F"));
+    // QSettings files every spelling of "general" under "General"; any other
+    // spelling keeps its own section with its first letter escaped.
+    if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0 &&
+        section != QLatin1String("General"))
+        escaped.replace(0, 1, QStringLiteral("%%1").arg(section.at(0).unicode(), 2, 16));
     return escaped;
 }
 
@@ -54,12 +77,10 @@ QString Store::unescapeSection(const QString &escaped)
     QString section;
     section.reserve(escaped.size());
     for (qsizetype i = 0; i < escaped.size(); ++i) {
-        const QStringView rest = QStringView(escaped).mid(i, 3);
-        if (rest == u"%2F") {
-            section += QLatin1Char('/');
-            i += 2;
-        } else if (rest == u"%25") {
-            section += QLatin1Char('%');
+        bool isHex = false;
+        const int code = escaped.mid(i + 1, 2).toInt(&isHex, 16);
+        if (escaped.at(i) == QLatin1Char('%') && i + 2 < escaped.size() && isHex) {
+            section += QChar(code);
             i += 2;
         } else {
             section += escaped.at(i);
@@ -90,40 +111,93 @@ bool Store::prepareFile() const
     return true;
 }
 
+Store::Stamp Store::currentStamp() const
+{
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {static_cast<quint64>(info.st_ino), static_cast<qint64>(info.st_size),
+            info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
+}
+
+const QSettings &Store::current() const
+{
+    const Stamp stamp = currentStamp();
+    if (!reader) {
+        reader = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    } else if (stamp != readerStamp) {
+        reader->sync();
+    }
+    readerStamp = stamp;
+    return *reader;
+}
+
 QString Store::read(const QString &section, const QString &key, const QString &fallback) const
 {
-    const QSettings settings(path, QSettings::IniFormat);
-    return valueText(settings.value(keyPath(section, key), fallback));
+    return valueText(current().value(keyPath(section, key), fallback));
 }
 
 bool Store::write(const QString &section, const QString &key, const QString &value)
 {
     if (!prepareFile())
         return false;
-    QSettings settings(path, QSettings::IniFormat);
-    settings.setValue(keyPath(section, key), value);
-    return saved(settings);
+    return edit([&](QSettings &settings) {
+        settings.setValue(keyPath(section, key), value);
+        return true;
+    });
 }
 
 bool Store::removeKey(const QString &section, const QString &key)
 {
-    QSettings settings(path, QSettings::IniFormat);
-    const QString full = keyPath(section, key);
-    if (!settings.contains(full))
-        return false;
-    settings.remove(full);
-    return saved(settings);
+    return edit([&](QSettings &settings) {
+        const QString full = keyPath(section, key);
+        if (!settings.contains(full))
+            return false;
+        settings.remove(full);
+        return true;
+    });
 }
 
 bool Store::removeSection(const QString &section)
 {
-    QSettings settings(path, QSettings::IniFormat);
-    const QString group = escapeSection(section);
-    settings.beginGroup(group);
-    const bool exists = !settings.childKeys().isEmpty() || !settings.childGroups().isEmpty();
-    settings.endGroup();
-    if (!exists)
-        return false;
-    settings.remove(group);
-    return saved(settings);
+    return edit([&](QSettings &settings) {
+        const QString group = escapeSection(section);
+        settings.beginGroup(group);
+        const bool exists = !settings.childKeys().isEmpty() || !settings.childGroups().isEmpty();
+        settings.endGroup();
+        if (!exists)
+            return false;
+        settings.remove(group);
+        return true;
+    });
+}
+
+// QSettings takes a file whose size and modification time (in milliseconds) it
+// has seen before as unchanged, and then neither re-reads it nor merges with
+// it before writing. Writers therefore take turns (an exclusive lock on the
+// folder, released by the kernel even when a writer is killed), and each new
+// version of the file gets a modification time later than the one it replaced,
+// so no two versions ever look alike to any reader or writer.
+bool Store::edit(const std::function<bool(QSettings &)> &change)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int lock = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock >= 0)
+        ::flock(lock, LOCK_EX);
+    const qint64 before = modifiedMs(path);
+    bool ok = false;
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        if (change(settings)) {
+            settings.sync();
+            ok = settings.status() == QSettings::NoError;
+        }
+    }
+    if (ok)
+        advanceModified(path, before);
+    if (lock >= 0)
+        ::close(lock);
+    return ok;
 }

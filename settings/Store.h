@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <memory>
+
+class QSettings;
 
 // The per-user settings store that both programs share: section -> key -> text,
 // kept in $XDG_CONFIG_HOME/QL/QL.ini. Every operation is one locked step on the
@@ -12,6 +16,9 @@ public:
     Store();
     // A store kept in the given file (benchmarks and tools; tests use the default).
     explicit Store(const QString &filePath);
+    ~Store();
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
 
     // The stored text; `fallback` when the key or its section is absent.
     // A stored empty value reads as the empty string. Never creates anything.
@@ -34,7 +41,25 @@ public:
     static QString unescapeSection(const QString &escaped);
 
 private:
+    // Identity of the file's current version: a write by either program
+    // replaces the file, which changes at least one of these.
+    struct Stamp {
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modified = 0;
+        qint64 changed = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+
     bool prepareFile() const;
+    // One change of the file: made and saved while no other writer runs.
+    bool edit(const std::function<bool(QSettings &)> &change);
+    Stamp currentStamp() const;
+    // The settings as the file holds them now; the file is parsed again only
+    // when it has changed since the last read.
+    const QSettings &current() const;
 
     QString path;
+    mutable std::unique_ptr<QSettings> reader;
+    mutable Stamp readerStamp;
 };

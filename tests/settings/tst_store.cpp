@@ -163,13 +163,14 @@ void TestStore::sectionNamesRoundTripAndStayApart_data()
 {
     QTest::addColumn<QString>("name");
     const QStringList names = {
-        QStringLiteral("!ActionList"), QStringLiteral("My Page"),  QStringLiteral("a"),
-        QStringLiteral("a/b"),         QStringLiteral("a%2Fb"),    QStringLiteral("a\\b"),
-        QStringLiteral("x]y"),         QStringLiteral("[x"),       QStringLiteral("line\nbreak"),
-        QStringLiteral("%41"),         QStringLiteral("%"),        QStringLiteral("  blanks  "),
-        QStringLiteral("General"),     QStringLiteral("general"),  QStringLiteral("Grüße, 日本"),
-        QStringLiteral("x=y"),         QStringLiteral(";comment"), QStringLiteral("#hash"),
-        QStringLiteral("/"),           QStringLiteral("a//b"),     QStringLiteral("\"quoted\"")};
+        QStringLiteral("!ActionList"), QStringLiteral("My Page"), QStringLiteral("a"),
+        QStringLiteral("a/b"),         QStringLiteral("a%2Fb"),   QStringLiteral("a\\b"),
+        QStringLiteral("x]y"),         QStringLiteral("[x"),      QStringLiteral("line\nbreak"),
+        QStringLiteral("%41"),         QStringLiteral("%"),       QStringLiteral("  blanks  "),
+        QStringLiteral("General"),     QStringLiteral("general"), QStringLiteral("GENERAL"),
+        QStringLiteral("Grüße, 日本"), QStringLiteral("x=y"),     QStringLiteral(";comment"),
+        QStringLiteral("#hash"),       QStringLiteral("/"),       QStringLiteral("a//b"),
+        QStringLiteral("\"quoted\"")};
     for (const QString &name : names)
         QTest::newRow(qPrintable(name)) << name;
 }
@@ -212,7 +213,10 @@ void TestStore::sectionNamesRoundTripAndStayApart()
 void TestStore::escapingFollowsTheFileRule()
 {
     QCOMPARE(Store::escapeSection(QStringLiteral("50%/a")), QStringLiteral("50%25%2Fa"));
-    QCOMPARE(Store::unescapeSection(QStringLiteral("50%25%2Fa%41")), QStringLiteral("50%/a%41"));
+    QCOMPARE(Store::unescapeSection(QStringLiteral("50%25%2Fa%2541")), QStringLiteral("50%/a%41"));
+    QCOMPARE(Store::escapeSection(QStringLiteral("general")), QStringLiteral("%67eneral"));
+    QCOMPARE(Store::unescapeSection(QStringLiteral("%67eneral")), QStringLiteral("general"));
+    QCOMPARE(Store::escapeSection(QStringLiteral("General")), QStringLiteral("General"));
     Store store;
     QVERIFY(store.write(QStringLiteral("50%/a"), QStringLiteral("URL"), QStringLiteral("u")));
     QSettings other(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("QL"),
