@@ -52,7 +52,19 @@ public:
     RunState state;
 
 private:
-    // Implementation details are the check run's own.
+    // What to do after one download of the current action.
+    enum class Next { SameAction, NextAction, Stop };
+
+    bool admitted();
+    void start();
+    void processList();
+    Next download(const QString &description);
+    Next failedDownload(const QString &url);
+    Next decide(const QString &page, const QString &description, const QString &url,
+                const QString &check);
+    void noConnection();
+    void finish();
+
     Store &store;
     PageFetcher &fetcher;
     ConnectionTest &connection;
@@ -60,4 +72,11 @@ private:
     StatusDisplay &status;
     const Clock &clock;
     bool abandoned = false;
+    // True from the start of a run to its end; a run is never entered twice.
+    bool running = false;
+
+    // The state of one run.
+    qint16 position = 1;
+    qint16 retryCount = 0;
+    QString rememberedText;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <memory>
 
 // Downloads a page and hands back its body as text; empty text on any failure.
 class PageFetcher
@@ -10,4 +12,58 @@ public:
     virtual QString fetch(const QString &url) = 0;
     // Stops a download under way at once (it then comes back empty).
     virtual void cancel() = 0;
+};
+
+// Page downloads over HTTP and HTTPS with libcurl. One connection cache lives
+// as long as the object, so a page fetched again reuses its connection. Each
+// download runs on a worker thread while the calling thread waits in a local
+// event loop: timers, menus and message boxes of that thread are still served.
+//
+// The body of whatever response arrives is the result, error statuses
+// included (a "404 Not Found" page comes back as text). Everything else is a
+// failure and comes back as empty text: no response, a bad or non-HTTP
+// address, a TLS certificate that does not verify, more than 10 redirects, a
+// redirect to another scheme or from HTTPS to HTTP, a body past 32 MiB as
+// decoded, the deadline passing, a cancel.
+class PageDownload : public PageFetcher
+{
+public:
+    static constexpr qsizetype MaxBodySize = 32 * 1024 * 1024;
+    static constexpr int MaxRedirects = 10;
+
+    // `timeoutSeconds`: the time allowed from the request to the last byte.
+    explicit PageDownload(int timeoutSeconds = 60);
+    ~PageDownload() override;
+    PageDownload(const PageDownload &) = delete;
+    PageDownload &operator=(const PageDownload &) = delete;
+
+    // Sends every request through the HTTP proxy "host:port" (an "http://"
+    // before the host is allowed). An empty text means no proxy at all, the
+    // proxy variables of the environment included. A text that does not name
+    // a host and a port from 1 to 65535 makes every download fail rather than
+    // go out directly.
+    void setProxy(const QString &hostPort);
+    // Trusts the certificates in this PEM file instead of the system's.
+    void setCaFile(const QString &path);
+
+    QString fetch(const QString &url) override;
+    void cancel() override;
+
+    // A body as text: by its byte-order mark, else by the charset of the
+    // Content-Type header, else by the charset the page declares in a <meta>
+    // of its head, else as UTF-8.
+    static QString decode(const QByteArray &body, const QByteArray &contentType);
+
+    struct Transfer;
+
+private:
+    void prepare(const QByteArray &url);
+
+    void *curl = nullptr;
+    int timeoutSeconds;
+    QByteArray proxy;
+    bool proxyUsable = true;
+    QByteArray caFile;
+    std::unique_ptr<Transfer> transfer;
+    bool busy = false;
 };

@@ -1,0 +1,216 @@
+#include "CheckRun.h"
+
+#include "Browser.h"
+#include "ConnectionTest.h"
+#include "DateText.h"
+#include "Layout.h"
+#include "MessageBox.h"
+#include "PageDownload.h"
+#include "PageText.h"
+#include "Store.h"
+
+namespace
+{
+
+// Counters are 16-bit: they stop at the largest value instead of wrapping.
+constexpr qint16 MaxCount = 32767;
+
+const QString LineBreak = QStringLiteral("\r\n");
+const QString ErrorTitle = QStringLiteral("Quorlin Error:");
+const QString UpdatedTitle = QStringLiteral("Site Updated:");
+
+// A page that fails three times in a row brings up the retry prompt.
+constexpr qint16 PromptingRetry = 3;
+
+QString processingText(const QString &description)
+{
+    return QStringLiteral("Processing: ") + description;
+}
+
+QString retryText(const QString &count)
+{
+    return QStringLiteral("Connection Retry: ") + count;
+}
+
+QString updatePrompt(const QString &description, const QString &check, const QString &url)
+{
+    return QStringLiteral("Action: ") + description + LineBreak + LineBreak +
+           QStringLiteral("Data: ") + check + LineBreak + QStringLiteral("At URL: ") + url +
+           LineBreak + LineBreak +
+           QStringLiteral("HTML document appears to have been updated. Go There?");
+}
+
+QString retryPrompt(const QString &url)
+{
+    return QStringLiteral("Couldn't retrive '") + url + QStringLiteral("'. Retry?");
+}
+
+} // namespace
+
+CheckRun::CheckRun(Store &store, PageFetcher &fetcher, ConnectionTest &connection, Browser &browser,
+                   StatusDisplay &status, const Clock &clock)
+    : store(store), fetcher(fetcher), connection(connection), browser(browser), status(status),
+      clock(clock)
+{
+}
+
+void CheckRun::request()
+{
+    // A run that waits in a download or a message box is still on the stack:
+    // whatever flags a caller set, it is never entered a second time.
+    if (running || abandoned || !admitted())
+        return;
+    running = true;
+    start();
+    processList();
+    running = false;
+    if (abandoned)
+        state.inProgress = 0;
+}
+
+void CheckRun::abandon()
+{
+    abandoned = true;
+    if (running)
+        fetcher.cancel();
+}
+
+bool CheckRun::admitted()
+{
+    if (state.overrideFlag == 1)
+        return true;
+    if (state.alwaysMode != 1) {
+        if (state.inProgress == 1 || state.connectionServed == 1)
+            return false;
+    }
+    if (state.dailyLimit == 1) {
+        store.write(layout::Settings, layout::TDate, clock.todayText());
+        const QString today = store.read(layout::Settings, layout::TDate);
+        const QString checkDate = store.read(layout::Settings, layout::CheckDate);
+        if (today == checkDate)
+            return false;
+    }
+    return true;
+}
+
+void CheckRun::start()
+{
+    state.overrideFlag = 0;
+    state.inProgress = 1;
+    state.connectionServed = 1;
+    if (state.checksSinceStart < MaxCount)
+        ++state.checksSinceStart;
+    status.setLabel4(QStringLiteral("Checks Since Start: ") +
+                     QString::number(state.checksSinceStart));
+    position = 1;
+    retryCount = 0;
+    rememberedText.clear();
+}
+
+void CheckRun::processList()
+{
+    for (;;) {
+        const QString description = store.read(layout::ActionList, QString::number(position));
+        if (description.isEmpty()) {
+            finish();
+            return;
+        }
+        switch (download(description)) {
+        case Next::Stop:
+            return;
+        case Next::SameAction:
+            break;
+        case Next::NextAction:
+            // The list cannot go on past the largest 16-bit position.
+            if (position == MaxCount) {
+                finish();
+                return;
+            }
+            ++position;
+            retryCount = 0;
+            rememberedText.clear();
+            break;
+        }
+    }
+}
+
+CheckRun::Next CheckRun::download(const QString &description)
+{
+    status.setLabel1(processingText(description));
+    status.setLabel2(retryText(QString::number(retryCount)));
+    // Read afresh before every download: a retry sees the current values.
+    const QString url = store.read(description, layout::Url);
+    const QString check = store.read(description, layout::Check);
+    const QString page = fetcher.fetch(url);
+    if (abandoned)
+        return Next::Stop;
+    if (page.isEmpty()) {
+        if (!connection.connected()) {
+            noConnection();
+            return Next::Stop;
+        }
+        return failedDownload(url);
+    }
+    if (reportsError404(page)) {
+        // Straight to the retry prompt.
+        retryCount = PromptingRetry - 1;
+        return failedDownload(url);
+    }
+    return decide(page, description, url, check);
+}
+
+CheckRun::Next CheckRun::failedDownload(const QString &url)
+{
+    ++retryCount;
+    if (retryCount != PromptingRetry)
+        return Next::SameAction;
+    const int answer = msgbox::show(retryPrompt(url), msgbox::YesNoCritical, ErrorTitle);
+    if (abandoned)
+        return Next::Stop;
+    if (answer == msgbox::No)
+        return Next::NextAction;
+    retryCount = 0;
+    return Next::SameAction;
+}
+
+CheckRun::Next CheckRun::decide(const QString &page, const QString &description, const QString &url,
+                                const QString &check)
+{
+    const QString text = pageText(page);
+    status.setText1(text);
+    if (text.contains(check))
+        return Next::NextAction;
+    if (rememberedText.isEmpty()) {
+        // Missing once: download the page again before saying anything.
+        rememberedText = text;
+        retryCount = 0;
+        return Next::SameAction;
+    }
+    if (text != rememberedText)
+        return Next::NextAction; // the page moves on its own; nothing to report
+    rememberedText.clear();
+    const int answer =
+        msgbox::show(updatePrompt(description, check, url), msgbox::YesNoInformation, UpdatedTitle);
+    if (abandoned)
+        return Next::Stop;
+    if (answer != msgbox::No)
+        browser.open(url);
+    return Next::NextAction;
+}
+
+void CheckRun::noConnection()
+{
+    msgbox::show(QStringLiteral("Couldn't Proceed. Possibly disconnected?"), msgbox::Critical,
+                 ErrorTitle);
+    state.inProgress = 0;
+}
+
+void CheckRun::finish()
+{
+    const QString today = clock.todayText();
+    store.write(layout::Settings, layout::CheckDate, today);
+    status.setLabel5(QStringLiteral("Last Check Date: ") + today);
+    state.inProgress = 0;
+    status.setLabel1(processingText(QString()));
+    status.setLabel2(retryText(QString()));
+}
