@@ -1,0 +1,91 @@
+#include "ActionEditing.h"
+
+#include "EditorState.h"
+#include "Layout.h"
+#include "Store.h"
+
+namespace editing
+{
+
+namespace
+{
+
+const QString ReservedName =
+    QStringLiteral("This Description is reserved for the program's own settings! "
+                   "Please enter another Description.");
+const QString NameInUse = QStringLiteral("An action with this Description already exists! "
+                                         "Please enter another Description.");
+const QString ListFull =
+    QStringLiteral("The Action List is full! Please remove an action before adding a new one.");
+const QString NotSaved =
+    QStringLiteral("The action couldn't be saved! Please check that the settings file "
+                   "can be written.");
+const QString NotRemoved =
+    QStringLiteral("The action couldn't be removed! Please check that the settings file "
+                   "can be written.");
+
+// Why `description` cannot become the name of an action, or empty when it can.
+// The description is also its section's name, so it must not be one of the
+// fixed sections nor another action's.
+QString nameRefusal(const Store &store, const EditorState &state, const QString &description)
+{
+    if (description == layout::ActionList || description == layout::Settings)
+        return ReservedName;
+    if (layout::positionOf(store, description, state.actionCount) != 0)
+        return NameInUse;
+    return {};
+}
+
+} // namespace
+
+QString missingField(const QString &description, const QString &url, const QString &check)
+{
+    if (description.isEmpty())
+        return QStringLiteral("Please enter a Description!");
+    if (url.isEmpty())
+        return QStringLiteral("Please enter an URL!");
+    if (check.isEmpty())
+        return QStringLiteral("Please enter a Check String!");
+    return {};
+}
+
+QString add(Store &store, EditorState &state, const QString &description, const QString &url,
+            const QString &check)
+{
+    if (const QString refusal = nameRefusal(store, state, description); !refusal.isEmpty())
+        return refusal;
+    if (state.actionCount >= layout::MaxPosition)
+        return ListFull;
+    if (!layout::append(store, state.actionCount, description, url, check))
+        return NotSaved;
+    ++state.actionCount;
+    state.changesMade = 1;
+    return {};
+}
+
+QString modify(Store &store, EditorState &state, const QString &description, const QString &url,
+               const QString &check)
+{
+    const QString &old = state.selectedAction;
+    if (description == old) {
+        if (!layout::change(store, old, url, check))
+            return NotSaved;
+    } else {
+        if (const QString refusal = nameRefusal(store, state, description); !refusal.isEmpty())
+            return refusal;
+        if (!layout::rename(store, state.actionCount, old, description, url, check))
+            return NotSaved;
+    }
+    state.changesMade = 1;
+    return {};
+}
+
+QString remove(Store &store, EditorState &state, const QString &description)
+{
+    if (!layout::remove(store, state.actionCount, description))
+        return NotRemoved;
+    --state.actionCount;
+    return {};
+}
+
+} // namespace editing

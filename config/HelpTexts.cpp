@@ -1,0 +1,56 @@
+#include "HelpTexts.h"
+
+namespace helptext
+{
+
+namespace
+{
+
+const QString DescriptionText =
+    QStringLiteral("The name to display in the Action List you saw on the previous screen.");
+const QString UrlText =
+    QStringLiteral("The URL to check for updates. (ie. http://www.example.com/download.html).");
+const QString CheckText =
+    QStringLiteral("The string to check for. (ie. 'version 2.25'). If not found, Quorlin reacts.");
+
+} // namespace
+
+const Table &form1()
+{
+    static const Table table = {
+        {QStringLiteral("List1"), QStringLiteral("A list of Quorl events.")},
+        {QStringLiteral("Command1"), QStringLiteral("Add a new event to the list.")},
+        {QStringLiteral("Command2"), QStringLiteral("Modify an event in the list.")},
+        {QStringLiteral("Command3"), QStringLiteral("Remove an event from the list.")},
+        {QStringLiteral("Command6"), QStringLiteral("Configure Quorlin.")},
+        {QStringLiteral("Command4"), QStringLiteral("About this program.")},
+        {QStringLiteral("Command5"), QStringLiteral("Close Quorlin Config Program.")},
+        {QStringLiteral("Frame1"), Default},
+        {QStringLiteral("Frame2"), Default},
+        {QStringLiteral("Frame3"), Default},
+        {QStringLiteral("Frame4"), Default},
+    };
+    return table;
+}
+
+const Table &form2()
+{
+    static const Table table = {
+        {QStringLiteral("Label1"), DescriptionText},
+        {QStringLiteral("Text1"), DescriptionText},
+        {QStringLiteral("Label2"), UrlText},
+        {QStringLiteral("Text2"), UrlText},
+        {QStringLiteral("Label3"), CheckText},
+        {QStringLiteral("Text3"), CheckText},
+        {QStringLiteral("Command2"),
+         QStringLiteral("Save above input, and return to the previous screen.")},
+        {QStringLiteral("Command1"),
+         QStringLiteral("Cancel any changes made, and return to the previous screen.")},
+        {QStringLiteral("Frame1"), Default},
+        {QStringLiteral("Frame2"), Default},
+        {QStringLiteral("Frame3"), Default},
+    };
+    return table;
+}
+
+} // namespace helptext
