@@ -1,0 +1,197 @@
+#include "Form1.h"
+
+#include "Form2.h"
+#include "Form3.h"
+#include "Form4.h"
+#include "MessageBox.h"
+#include "Pictures.h"
+#include "StartupOptions.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QProcess>
+
+namespace
+{
+
+constexpr int ScheduleIntervalMs = 60000;
+constexpr int SplashIntervalMs = 3000;
+
+} // namespace
+
+Form1::Form1(const CheckerParts &parts, QObject *parent)
+    : QObject(parent), store(parts.store), setProxy(parts.setProxy), status(parts.store),
+      run(parts.store, parts.inet1, parts.connection, parts.browser, status, parts.clock),
+      scheduler(run.state, parts.connection, [this] { run.request(); }),
+      listener(QStringLiteral("Quorlin"))
+{
+    status.attach(run.state);
+
+    Timer1.setInterval(ScheduleIntervalMs);
+    Timer2.setInterval(SplashIntervalMs);
+    Timer3.setInterval(ScheduleIntervalMs);
+    // A run can wait for minutes in a download or a message box. The ticks are
+    // handled from the event queue, so that a timer keeps ticking (and
+    // counting) while the run it started is still under way.
+    connect(&Timer1, &QTimer::timeout, this, &Form1::timer1Timer, Qt::QueuedConnection);
+    connect(&Timer2, &QTimer::timeout, this, &Form1::timer2Timer, Qt::QueuedConnection);
+    connect(&Timer3, &QTimer::timeout, this, &Form1::timer3Timer, Qt::QueuedConnection);
+
+    mnuPopup.setTitle(QStringLiteral("Popup"));
+    mnuDebug = mnuPopup.addAction(QStringLiteral("&Debug"));
+    mnuAbout = mnuPopup.addAction(QStringLiteral("&About"));
+    mnuCheck = mnuPopup.addAction(QStringLiteral("&Check Now"));
+    mnuConfig = mnuPopup.addAction(QStringLiteral("&Launch Config"));
+    mnuExit = mnuPopup.addAction(QStringLiteral("&Exit"));
+    // Each item runs once the menu has closed.
+    connect(mnuDebug, &QAction::triggered, this, &Form1::mnuDebugClick, Qt::QueuedConnection);
+    connect(mnuAbout, &QAction::triggered, this, &Form1::mnuAboutClick, Qt::QueuedConnection);
+    connect(mnuCheck, &QAction::triggered, this, &Form1::mnuCheckClick, Qt::QueuedConnection);
+    connect(mnuConfig, &QAction::triggered, this, &Form1::mnuConfigClick, Qt::QueuedConnection);
+    connect(mnuExit, &QAction::triggered, this, &Form1::mnuExitClick, Qt::QueuedConnection);
+
+    trayIcon.setIcon(pictures::programIcon());
+    trayIcon.setToolTip(QStringLiteral("Quorlin"));
+    connect(&trayIcon, &QSystemTrayIcon::activated, this, &Form1::trayIconActivated);
+    connect(&listener, &CloseListener::closeRequested, this, &Form1::listenerCloseRequested);
+}
+
+Form1::~Form1()
+{
+    formUnload();
+}
+
+bool Form1::formLoad()
+{
+    version = startup::Version;
+    form3 = std::make_unique<Form3>();
+    form3->ui.Label1->setText(form3->ui.Label1->text() + version);
+    about();
+    scheduler.dialUpTicks = 0;
+    scheduler.alwaysTicks = 0;
+    form3->show();
+
+    if (!startup::hasActions(store)) {
+        msgbox::show(QStringLiteral("Quorlin Found No Configured Events. Please Run The "
+                                    "Contfigurator. Closing..."),
+                     msgbox::Critical, QStringLiteral("Quorlin Error:"));
+        // The program ends here: nothing to unload, no icon to remove.
+        unloaded = true;
+        return false;
+    }
+
+    if (const std::optional<QString> proxy = startup::proxyText(store))
+        setProxy(*proxy);
+    run.state.dailyLimit = startup::dailyLimit(store);
+
+    const startup::Timers timers = startup::timersFor(startup::alwaysConnected(store));
+    if (timers.timer1)
+        Timer1.start();
+    if (timers.timer2)
+        Timer2.start();
+    if (timers.timer3)
+        Timer3.start();
+
+    trayIcon.show();
+    listener.listen();
+    return true;
+}
+
+void Form1::formUnload()
+{
+    if (unloaded)
+        return;
+    unloaded = true;
+    run.abandon();
+    Timer1.stop();
+    Timer2.stop();
+    Timer3.stop();
+    trayIcon.hide();
+    mnuPopup.hide();
+    if (form3)
+        form3->hide();
+    if (form4)
+        form4->hide();
+    status.hide();
+    listener.reply();
+    emit ended();
+}
+
+Form4 *Form1::about()
+{
+    if (!form4) {
+        form4 = std::make_unique<Form4>();
+        form4->ui.Label1->setText(form4->ui.Label1->text() + version);
+        connect(form4.get(), &Form4::unloaded, this, &Form1::form4Unloaded);
+    }
+    return form4.get();
+}
+
+// The close box unloads the About window; the next "&About" loads a new one.
+void Form1::form4Unloaded()
+{
+    form4.release()->deleteLater();
+}
+
+void Form1::timer1Timer()
+{
+    if (!unloaded)
+        scheduler.timer1Tick();
+}
+
+void Form1::timer2Timer()
+{
+    Timer2.stop();
+    if (form3)
+        form3->hide();
+}
+
+void Form1::timer3Timer()
+{
+    if (!unloaded)
+        scheduler.timer3Tick();
+}
+
+// Only the right button opens the menu.
+void Form1::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Context && !unloaded)
+        mnuPopup.popup(QCursor::pos());
+}
+
+void Form1::mnuDebugClick()
+{
+    status.show();
+}
+
+void Form1::mnuAboutClick()
+{
+    Form4 *window = about();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Form1::mnuCheckClick()
+{
+    if (!unloaded)
+        scheduler.checkNow();
+}
+
+void Form1::mnuConfigClick()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/config");
+    if (!QProcess::startDetached(path, {}))
+        msgbox::show(QStringLiteral("Config Program Not Correctly Installed!"), msgbox::Critical,
+                     QStringLiteral("Error:"));
+}
+
+void Form1::mnuExitClick()
+{
+    formUnload();
+}
+
+void Form1::listenerCloseRequested()
+{
+    formUnload();
+}

@@ -1,0 +1,14 @@
+#include "Form3.h"
+
+#include "Pictures.h"
+
+#include <QScreen>
+
+Form3::Form3(QWidget *parent) : QWidget(parent)
+{
+    pictures::load();
+    ui.setupUi(this);
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}

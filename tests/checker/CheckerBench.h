@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Browser.h"
+#include "ConnectionTest.h"
+#include "DateText.h"
+#include "Form1.h"
+#include "HttpTestServer.h"
+#include "Layout.h"
+#include "PageDownload.h"
+#include "Store.h"
+
+#include <QDir>
+#include <QStringList>
+#include <unistd.h>
+
+// The machine's connection as the test wants it.
+class FakeConnection : public ConnectionTest
+{
+public:
+    bool up = true;
+    bool connected() const override { return up; }
+};
+
+// Records the pages it was asked to open instead of starting a browser.
+class RecordingBrowser : public Browser
+{
+public:
+    QStringList opened;
+    void open(const QString &url) override { opened.append(url); }
+};
+
+class FixedClock : public Clock
+{
+public:
+    QDate date{2026, 3, 14};
+    QDate today() const override { return date; }
+};
+
+// Stores `count` actions "Page 1", "Page 2", ... whose pages lie on `server`
+// at "/page1", "/page2", ... and whose check string is "version 2.25".
+inline void storeActions(Store &store, const HttpTestServer &server, int count = 1)
+{
+    for (int i = 1; i <= count; ++i) {
+        const QString description = QStringLiteral("Page %1").arg(i);
+        layout::append(store, i - 1, description, server.url(QStringLiteral("/page%1").arg(i)),
+                       QStringLiteral("version 2.25"));
+    }
+}
+
+inline QByteArray pageWith(const QByteArray &text)
+{
+    return "<html><body><p>" + text + "</p></body></html>";
+}
+
+// The checker's main window over a real store and a real page download, with
+// the connection, the browser and the clock under the test's control. Make it
+// after the test's TestHome, so that the store is the test's own.
+class CheckerBench
+{
+public:
+    Store store;
+    PageDownload inet1{10};
+    FakeConnection connection;
+    RecordingBrowser browser;
+    FixedClock clock;
+    QStringList proxies;
+    Form1 form1{CheckerParts{store, inet1, [this](const QString &proxy) { proxies.append(proxy); },
+                             connection, browser, clock}};
+
+    // This process's entry in the close-request channel.
+    static QString channelEntry()
+    {
+        return closechannel::folder() + QStringLiteral("/Quorlin.") + QString::number(::getpid());
+    }
+};
