@@ -1,0 +1,427 @@
+#include "HttpTestServer.h"
+#include "PageDownload.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestPageDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void plainPage();
+    void errorStatusesKeepTheirBody_data();
+    void errorStatusesKeepTheirBody();
+    void emptyBodyIsEmpty();
+    void redirectIsFollowed();
+    void tenRedirectsButNotEleven();
+    void gzipPage();
+    void gzipPastTheCapFails();
+    void bodyPastTheCapFails();
+    void latin1PageWithUmlauts();
+    void trickleStopsAtTheDeadline();
+    void cancelStopsAtOnceAndTimersRun();
+    void refusedPortFails();
+    void droppedConnectionFails();
+    void nonWebSchemesFail_data();
+    void nonWebSchemesFail();
+    void redirectToAnotherSchemeFails();
+    void connectionIsReused();
+    void unknownCertificateFails();
+    void trustedCertificateWorksButNeverRedirectsToHttp();
+    void proxyGetsTheAbsoluteUri();
+    void unusableProxyFails_data();
+    void unusableProxyFails();
+    void environmentProxyIsIgnored();
+
+    void decode_data();
+    void decode();
+
+private:
+    QTemporaryDir certificates;
+    QString certificateFile;
+    QString keyFile;
+    bool haveCertificate = false;
+};
+
+void TestPageDownload::initTestCase()
+{
+    QVERIFY(certificates.isValid());
+    haveCertificate = makeTestCertificate(certificates.path(), &certificateFile, &keyFile);
+}
+
+void TestPageDownload::plainPage()
+{
+    HttpTestServer server;
+    QVERIFY(server.isListening());
+    const QByteArray page = "<html><body><p>version 2.25</p></body></html>\r\nline two";
+    server.servePage("/page", page);
+    PageDownload download;
+    QCOMPARE(download.fetch(server.url("/page")), QString::fromUtf8(page));
+    const QByteArray head = server.requests().value(0);
+    QVERIFY(head.startsWith("GET /page HTTP/1.1\r\n"));
+    QVERIFY(head.contains("\r\nUser-Agent: Quorlin/1.6"));
+}
+
+void TestPageDownload::errorStatusesKeepTheirBody_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("404") << 404;
+    QTest::newRow("500") << 500;
+    QTest::newRow("403") << 403;
+}
+
+void TestPageDownload::errorStatusesKeepTheirBody()
+{
+    QFETCH(int, status);
+    HttpTestServer server;
+    const QByteArray page = "<html><h1>Error 404</h1><p>Not here</p></html>";
+    server.servePage("/missing", page, "text/html", status);
+    PageDownload download;
+    QCOMPARE(download.fetch(server.url("/missing")), QString::fromUtf8(page));
+}
+
+void TestPageDownload::emptyBodyIsEmpty()
+{
+    HttpTestServer server;
+    server.servePage("/empty", QByteArray());
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/empty")).isEmpty());
+}
+
+void TestPageDownload::redirectIsFollowed()
+{
+    HttpTestServer server;
+    server.servePage("/new", "<p>moved here</p>");
+    server.redirect("/absolute", server.url("/new").toUtf8(), 301);
+    server.redirect("/relative", "/new", 307);
+    PageDownload download;
+    // The redirect's own body never shows up in the text.
+    QCOMPARE(download.fetch(server.url("/absolute")), QStringLiteral("<p>moved here</p>"));
+    QCOMPARE(download.fetch(server.url("/relative")), QStringLiteral("<p>moved here</p>"));
+}
+
+void TestPageDownload::tenRedirectsButNotEleven()
+{
+    HttpTestServer server;
+    for (int i = 0; i < 11; ++i)
+        server.redirect("/r" + QByteArray::number(i), "/r" + QByteArray::number(i + 1));
+    server.servePage("/r11", "end of the chain");
+    PageDownload download;
+    QCOMPARE(download.fetch(server.url("/r1")), QStringLiteral("end of the chain"));
+    QVERIFY(download.fetch(server.url("/r0")).isEmpty());
+}
+
+void TestPageDownload::gzipPage()
+{
+    HttpTestServer server;
+    HttpTestServer::Response response;
+    response.header("Content-Type", "text/html; charset=utf-8");
+    response.body = QByteArray("<p>Grüße, version 3.1</p>").repeated(200);
+    response.gzip = true;
+    server.serve("/zipped", response);
+    PageDownload download;
+    QCOMPARE(download.fetch(server.url("/zipped")), QString::fromUtf8(response.body));
+    QVERIFY(server.requests().value(0).contains("\r\nAccept-Encoding: "));
+}
+
+void TestPageDownload::gzipPastTheCapFails()
+{
+    // Small on the wire, one byte too large once decoded.
+    HttpTestServer server;
+    HttpTestServer::Response response;
+    response.body = QByteArray(PageDownload::MaxBodySize + 1, 'a');
+    response.gzip = true;
+    server.serve("/bomb", response);
+    response.body.chop(1);
+    server.serve("/full", response);
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/bomb")).isEmpty());
+    QCOMPARE(download.fetch(server.url("/full")).size(), PageDownload::MaxBodySize);
+}
+
+void TestPageDownload::bodyPastTheCapFails()
+{
+    HttpTestServer server;
+    server.servePage("/large", QByteArray(PageDownload::MaxBodySize + 1, 'b'), "text/plain");
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/large")).isEmpty());
+}
+
+void TestPageDownload::latin1PageWithUmlauts()
+{
+    HttpTestServer server;
+    const QByteArray body = "<p>Gr\xfc\xdf"
+                            "e aus K\xf6ln</p>";
+    server.servePage("/header", body, "text/html; charset=ISO-8859-1");
+    server.servePage("/meta",
+                     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                     "charset=iso-8859-1\"></head><body>" +
+                         body + "</body></html>",
+                     "text/html");
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/header")).contains(QStringLiteral("Grüße aus Köln")));
+    QVERIFY(download.fetch(server.url("/meta")).contains(QStringLiteral("Grüße aus Köln")));
+}
+
+void TestPageDownload::trickleStopsAtTheDeadline()
+{
+    HttpTestServer server;
+    HttpTestServer::Response response;
+    response.body = QByteArray(200, 'x');
+    response.trickleMs = 50; // ten seconds for the whole body
+    server.serve("/slow", response);
+    PageDownload download(1);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(download.fetch(server.url("/slow")).isEmpty());
+    QVERIFY2(clock.elapsed() < 8000, "the deadline did not stop the download");
+}
+
+void TestPageDownload::cancelStopsAtOnceAndTimersRun()
+{
+    HttpTestServer server;
+    HttpTestServer::Response response;
+    response.body = QByteArray(200, 'x');
+    response.trickleMs = 100;
+    server.serve("/slow", response);
+    PageDownload download;
+    // The timer is served by the event loop that waits for the download.
+    bool ticked = false;
+    QTimer::singleShot(300, [&] {
+        ticked = true;
+        download.cancel();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(download.fetch(server.url("/slow")).isEmpty());
+    QVERIFY(ticked);
+    QVERIFY2(clock.elapsed() < 15000, "cancel did not stop the download");
+
+    // The same object downloads again afterwards.
+    server.servePage("/page", "fine");
+    QCOMPARE(download.fetch(server.url("/page")), QStringLiteral("fine"));
+}
+
+void TestPageDownload::refusedPortFails()
+{
+    PageDownload download;
+    const quint16 port = HttpTestServer::unusedPort();
+    QVERIFY(download.fetch(QStringLiteral("http://127.0.0.1:%1/").arg(port)).isEmpty());
+}
+
+void TestPageDownload::droppedConnectionFails()
+{
+    HttpTestServer server;
+    HttpTestServer::Response response;
+    response.drop = true;
+    server.serve("/drop", response);
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/drop")).isEmpty());
+}
+
+void TestPageDownload::nonWebSchemesFail_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::newRow("file") << QStringLiteral("file:///etc/passwd");
+    QTest::newRow("ftp") << QStringLiteral("ftp://127.0.0.1/");
+    QTest::newRow("dict") << QStringLiteral("dict://127.0.0.1/");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("bare scheme") << QStringLiteral("http://");
+    QTest::newRow("garbage") << QStringLiteral("ht!tp:/\\nowhere");
+}
+
+void TestPageDownload::nonWebSchemesFail()
+{
+    QFETCH(QString, url);
+    PageDownload download;
+    QVERIFY(download.fetch(url).isEmpty());
+}
+
+void TestPageDownload::redirectToAnotherSchemeFails()
+{
+    HttpTestServer server;
+    server.redirect("/file", "file:///etc/passwd");
+    server.redirect("/ftp", "ftp://127.0.0.1/pub/");
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/file")).isEmpty());
+    QVERIFY(download.fetch(server.url("/ftp")).isEmpty());
+}
+
+void TestPageDownload::connectionIsReused()
+{
+    HttpTestServer server;
+    server.servePage("/a", "first");
+    server.servePage("/b", "second");
+    PageDownload download;
+    QCOMPARE(download.fetch(server.url("/a")), QStringLiteral("first"));
+    QCOMPARE(download.fetch(server.url("/b")), QStringLiteral("second"));
+    QCOMPARE(download.fetch(server.url("/a")), QStringLiteral("first"));
+    QCOMPARE(server.connections(), 1);
+}
+
+void TestPageDownload::unknownCertificateFails()
+{
+    if (!haveCertificate)
+        QFAIL("the openssl tool is needed to make a test certificate");
+    HttpTestServer server(certificateFile, keyFile);
+    QVERIFY(server.isListening());
+    server.servePage("/page", "secret");
+    PageDownload download;
+    QVERIFY(download.fetch(server.url("/page")).isEmpty());
+    QCOMPARE(server.hits("/page"), 0);
+}
+
+void TestPageDownload::trustedCertificateWorksButNeverRedirectsToHttp()
+{
+    if (!haveCertificate)
+        QFAIL("the openssl tool is needed to make a test certificate");
+    HttpTestServer secure(certificateFile, keyFile);
+    HttpTestServer plain;
+    plain.servePage("/page", "plain page");
+    secure.servePage("/page", "secure page");
+    secure.redirect("/down", plain.url("/page").toUtf8());
+    secure.redirect("/DOWN", plain.url("/page").toUpper().toUtf8());
+    secure.redirect("/across", secure.url("/page").toUtf8());
+    plain.redirect("/up", secure.url("/page").toUtf8());
+    PageDownload download;
+    download.setCaFile(certificateFile);
+    QCOMPARE(download.fetch(secure.url("/page")), QStringLiteral("secure page"));
+    QCOMPARE(download.fetch(secure.url("/across")), QStringLiteral("secure page"));
+    QCOMPARE(download.fetch(plain.url("/up")), QStringLiteral("secure page"));
+    QVERIFY(download.fetch(secure.url("/down")).isEmpty());
+    QVERIFY(download.fetch(secure.url("/DOWN")).isEmpty());
+    QCOMPARE(plain.hits("/page"), 0);
+    QCOMPARE(plain.hits("/PAGE"), 0);
+}
+
+void TestPageDownload::proxyGetsTheAbsoluteUri()
+{
+    HttpTestServer proxy;
+    proxy.servePage("http://example.invalid/page?x=1", "<p>through the proxy</p>");
+    PageDownload download;
+    download.setProxy(QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+    QCOMPARE(download.fetch(QStringLiteral("http://example.invalid/page?x=1")),
+             QStringLiteral("<p>through the proxy</p>"));
+    QCOMPARE(proxy.requestLines(),
+             QList<QByteArray>{"GET http://example.invalid/page?x=1 HTTP/1.1"});
+
+    // No proxy again: straight to the server.
+    HttpTestServer server;
+    server.servePage("/direct", "direct");
+    download.setProxy(QString());
+    QCOMPARE(download.fetch(server.url("/direct")), QStringLiteral("direct"));
+    QCOMPARE(proxy.requests().size(), 1);
+}
+
+void TestPageDownload::unusableProxyFails_data()
+{
+    QTest::addColumn<QString>("proxy");
+    QTest::newRow("colon alone") << QStringLiteral(":");
+    QTest::newRow("empty port") << QStringLiteral("127.0.0.1:");
+    QTest::newRow("no port") << QStringLiteral("127.0.0.1");
+    QTest::newRow("port zero") << QStringLiteral("127.0.0.1:0");
+    QTest::newRow("port too large") << QStringLiteral("127.0.0.1:65536");
+    QTest::newRow("port not a number") << QStringLiteral("127.0.0.1:eighty");
+    QTest::newRow("empty host") << QStringLiteral(":8080");
+    QTest::newRow("space in host") << QStringLiteral("proxy host:8080");
+    QTest::newRow("other scheme") << QStringLiteral("socks5://127.0.0.1:1080");
+}
+
+void TestPageDownload::unusableProxyFails()
+{
+    QFETCH(QString, proxy);
+    HttpTestServer server;
+    server.servePage("/page", "page");
+    PageDownload download;
+    download.setProxy(proxy);
+    QVERIFY(download.fetch(server.url("/page")).isEmpty());
+    QCOMPARE(server.hits("/page"), 0);
+}
+
+void TestPageDownload::environmentProxyIsIgnored()
+{
+    HttpTestServer proxy;
+    HttpTestServer server;
+    server.servePage("/page", "direct");
+    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(proxy.port());
+    qputenv("http_proxy", address);
+    qputenv("HTTP_PROXY", address);
+    qputenv("ALL_PROXY", address);
+    PageDownload download;
+    const QString text = download.fetch(server.url("/page"));
+    qunsetenv("http_proxy");
+    qunsetenv("HTTP_PROXY");
+    qunsetenv("ALL_PROXY");
+    QCOMPARE(text, QStringLiteral("direct"));
+    QCOMPARE(proxy.requests().size(), 0);
+}
+
+void TestPageDownload::decode_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QString>("text");
+
+    const QString umlauts = QStringLiteral("Grüße");
+    QTest::newRow("no charset: UTF-8") << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                                                     "e")
+                                       << QByteArray("text/html") << umlauts;
+    QTest::newRow("no content type") << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                                                   "e")
+                                     << QByteArray() << umlauts;
+    QTest::newRow("header latin1") << QByteArray("Gr\xfc\xdf"
+                                                 "e")
+                                   << QByteArray("text/html; charset=ISO-8859-1") << umlauts;
+    QTest::newRow("header quoted, spaced")
+        << QByteArray("Gr\xfc\xdf"
+                      "e")
+        << QByteArray("text/html ; Charset = \"latin1\"") << umlauts;
+    QTest::newRow("latin1 read as browsers do")
+        << QByteArray("\x80 5") << QByteArray("text/html; charset=iso-8859-1")
+        << QStringLiteral("€ 5");
+    QTest::newRow("header wins over meta") << QByteArray("<meta charset=\"utf-8\">Gr\xfc\xdf"
+                                                         "e")
+                                           << QByteArray("text/html; charset=iso-8859-1")
+                                           << QStringLiteral("<meta charset=\"utf-8\">") + umlauts;
+    QTest::newRow("meta charset") << QByteArray("<head><meta charset=iso-8859-1></head>\xfc")
+                                  << QByteArray("text/html")
+                                  << QStringLiteral("<head><meta charset=iso-8859-1></head>ü");
+    QTest::newRow("meta http-equiv")
+        << QByteArray("<META HTTP-EQUIV='Content-Type' CONTENT='text/html; "
+                      "charset=windows-1251'>\xcf\xf0\xe8")
+        << QByteArray("text/html")
+        << QStringLiteral(
+               "<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=windows-1251'>При");
+    QTest::newRow("shift_jis") << QByteArray("\x93\xfa\x96\x7b")
+                               << QByteArray("text/html; charset=Shift_JIS")
+                               << QStringLiteral("日本");
+    QTest::newRow("unknown charset: UTF-8")
+        << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                      "e")
+        << QByteArray("text/html; charset=no-such-thing") << umlauts;
+    QTest::newRow("UTF-8 byte-order mark wins")
+        << QByteArray("\xef\xbb\xbfGr\xc3\xbc\xc3\x9f"
+                      "e")
+        << QByteArray("text/html; charset=iso-8859-1") << umlauts;
+    QTest::newRow("UTF-16 byte-order mark")
+        << QByteArray("\xff\xfeG\0r\0\xfc\0\xdf\0e\0", 12) << QByteArray("text/html") << umlauts;
+    QTest::newRow("bad UTF-8 still text") << QByteArray("a\xff"
+                                                        "b")
+                                          << QByteArray("text/html") << QStringLiteral("a\ufffdb");
+}
+
+void TestPageDownload::decode()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QString, text);
+    QCOMPARE(PageDownload::decode(body, contentType), text);
+}
+
+QTEST_GUILESS_MAIN(TestPageDownload)
+#include "tst_pagedownload.moc"
