@@ -52,14 +52,21 @@ bool MouseOverHelp::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::Enter && event->type() != QEvent::MouseMove)
         return false;
-    const auto text = texts.constFind(watched);
-    if (text == texts.constEnd())
-        return false;
     const auto *control = static_cast<const QWidget *>(watched);
-    if (!control->isEnabled())
+    if (!control->isEnabled()) {
+        // A disabled control raises nothing: the pointer is over the frame beneath.
+        showText(control->parentWidget());
         return false;
+    }
     if (isFrame(control) && pointerOnControl(control, event))
         return false;
-    label->setText(*text);
+    showText(control);
     return false;
+}
+
+void MouseOverHelp::showText(const QWidget *control)
+{
+    const auto text = texts.constFind(control);
+    if (text != texts.constEnd() && control->isEnabled())
+        label->setText(*text);
 }
