@@ -1,0 +1,113 @@
+#pragma once
+
+#include "Browser.h"
+#include "CheckRun.h"
+#include "ConnectionTest.h"
+#include "DateText.h"
+#include "PageDownload.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+// Downloads answered from a script: each URL has a queue of pages; the last
+// one repeats. A URL without pages fails (empty text).
+class ScriptedFetcher : public PageFetcher
+{
+public:
+    QHash<QString, QStringList> pages;
+    QStringList fetched;
+    int cancels = 0;
+    // Runs while the download "is under way", before it answers.
+    std::function<void(const QString &url)> during;
+
+    QString fetch(const QString &url) override
+    {
+        fetched.append(url);
+        if (during)
+            during(url);
+        if (cancelled) {
+            cancelled = false;
+            return {};
+        }
+        QStringList &queue = pages[url];
+        if (queue.isEmpty())
+            return {};
+        return queue.size() > 1 ? queue.takeFirst() : queue.first();
+    }
+
+    void cancel() override
+    {
+        ++cancels;
+        cancelled = true;
+    }
+
+private:
+    bool cancelled = false;
+};
+
+class FakeConnection : public ConnectionTest
+{
+public:
+    bool up = true;
+    mutable int asked = 0;
+    bool connected() const override
+    {
+        ++asked;
+        return up;
+    }
+};
+
+class RecordingBrowser : public Browser
+{
+public:
+    QStringList opened;
+    void open(const QString &url) override { opened.append(url); }
+};
+
+class RecordingStatus : public StatusDisplay
+{
+public:
+    QString label1 = QStringLiteral("Processing:");
+    QString label2 = QStringLiteral("Connection Retry:");
+    QString label4 = QStringLiteral("Checks Since Start:");
+    QString label5 = QStringLiteral("Last Check Date:");
+    QString text1;
+    QStringList label2History;
+    int writes = 0;
+
+    void setLabel1(const QString &text) override
+    {
+        ++writes;
+        label1 = text;
+    }
+    void setLabel2(const QString &text) override
+    {
+        ++writes;
+        label2 = text;
+        label2History.append(text);
+    }
+    void setLabel4(const QString &text) override
+    {
+        ++writes;
+        label4 = text;
+    }
+    void setLabel5(const QString &text) override
+    {
+        ++writes;
+        label5 = text;
+    }
+    void setText1(const QString &text) override
+    {
+        ++writes;
+        text1 = text;
+    }
+};
+
+class FixedClock : public Clock
+{
+public:
+    QDate date{2024, 3, 7};
+    QDate today() const override { return date; }
+};

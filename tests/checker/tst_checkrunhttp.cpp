@@ -1,0 +1,160 @@
+#include "Browser.h"
+#include "CheckRun.h"
+#include "ConnectionTest.h"
+#include "DateText.h"
+#include "HttpTestServer.h"
+#include "Layout.h"
+#include "MessageBox.h"
+#include "PageDownload.h"
+#include "RunFakes.h"
+#include "Store.h"
+#include "TestHome.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+// Stands in for the desktop's browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void openUrl(const QUrl &url) { opened.append(url); }
+};
+
+// A whole check run over real downloads from a loopback server.
+class TestCheckRunHttp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void threeActions();
+    void updatedPageOpensInTheBrowser();
+
+private:
+    bool writeRoutes();
+
+    QTemporaryDir routes;
+    UrlCatcher catcher;
+};
+
+void TestCheckRunHttp::init()
+{
+    catcher.opened.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "openUrl");
+    QVERIFY(writeRoutes());
+}
+
+void TestCheckRunHttp::cleanup()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+}
+
+// A route table with a default route up, so that the connection test says yes
+// whatever the machine running the test has.
+bool TestCheckRunHttp::writeRoutes()
+{
+    QFile v4(routes.filePath(QStringLiteral("route")));
+    if (!v4.open(QIODevice::WriteOnly))
+        return false;
+    v4.write("Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+             "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n");
+    return true;
+}
+
+void TestCheckRunHttp::threeActions()
+{
+    TestHome home;
+    Store store;
+    HttpTestServer server;
+    server.servePage("/same", "<html><body><h1>Tool</h1><p>version 2.25</p></body></html>");
+    server.servePage("/changed", "<html><body><h1>Other</h1><p>version 3.0</p></body></html>");
+    // An empty answer is a failed download.
+    server.servePage("/gone", QByteArray(), "text/html", 503);
+    const QString changedUrl = server.url(QStringLiteral("/changed"));
+    const QString goneUrl = server.url(QStringLiteral("/gone"));
+    QVERIFY(layout::append(store, 0, QStringLiteral("Tool"), server.url(QStringLiteral("/same")),
+                           QStringLiteral("version 2.25")));
+    QVERIFY(layout::append(store, 1, QStringLiteral("Other"), changedUrl,
+                           QStringLiteral("version 2.9")));
+    QVERIFY(layout::append(store, 2, QStringLiteral("Gone"), goneUrl, QStringLiteral("v1")));
+
+    PageDownload download(10);
+    ConnectionTest connection(routes.filePath(QStringLiteral("route")),
+                              routes.filePath(QStringLiteral("ipv6_route")));
+    Browser browser;
+    RecordingStatus status;
+    const SystemClock clock;
+    CheckRun run(store, download, connection, browser, status, clock);
+    MessageBoxScript boxes;
+    boxes.answer(msgbox::No);
+    boxes.answer(msgbox::No);
+    run.state.overrideFlag = 1;
+    run.request();
+
+    QCOMPARE(boxes.boxes.size(), 2);
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Site Updated:"));
+    QCOMPARE(boxes.boxes[0].flags, 68);
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("Action: Other\r\n\r\nData: version 2.9\r\nAt URL: ") + changedUrl +
+                 QStringLiteral("\r\n\r\nHTML document appears to have been updated. Go There?"));
+    QCOMPARE(boxes.boxes[1].title, QStringLiteral("Quorlin Error:"));
+    QCOMPARE(boxes.boxes[1].flags, 20);
+    QCOMPARE(boxes.boxes[1].text,
+             QStringLiteral("Couldn't retrive '") + goneUrl + QStringLiteral("'. Retry?"));
+    QCOMPARE(server.hits("/same"), 1);
+    QCOMPARE(server.hits("/changed"), 2);
+    QCOMPARE(server.hits("/gone"), 3);
+    QVERIFY(catcher.opened.isEmpty());
+
+    const QString today = dateText(QDate::currentDate());
+    QCOMPARE(store.read(layout::Settings, layout::CheckDate), today);
+    QCOMPARE(status.label1, QStringLiteral("Processing: "));
+    QCOMPARE(status.label2, QStringLiteral("Connection Retry: "));
+    QCOMPARE(status.label4, QStringLiteral("Checks Since Start: 1"));
+    QCOMPARE(status.label5, QStringLiteral("Last Check Date: ") + today);
+    QCOMPARE(status.text1, QStringLiteral("Otherversion 3.0"));
+    QCOMPARE(run.state.inProgress, qint16(0));
+}
+
+void TestCheckRunHttp::updatedPageOpensInTheBrowser()
+{
+    TestHome home;
+    Store store;
+    HttpTestServer server;
+    const QByteArray body = "<html><head><meta charset=\"iso-8859-1\"></head><body><p>Gr\xfc\xdf"
+                            "e, Version 4</p></body></html>";
+    server.servePage("/de", body, "text/html");
+    server.servePage("/de-same", body, "text/html");
+    const QString url = server.url(QStringLiteral("/de"));
+    QVERIFY(
+        layout::append(store, 0, QStringLiteral("Neu"), url, QStringLiteral("Grüße, Version 3")));
+    QVERIFY(layout::append(store, 1, QStringLiteral("Alt"), server.url(QStringLiteral("/de-same")),
+                           QStringLiteral("Grüße, Version 4")));
+
+    PageDownload download(10);
+    ConnectionTest connection(routes.filePath(QStringLiteral("route")),
+                              routes.filePath(QStringLiteral("ipv6_route")));
+    Browser browser;
+    RecordingStatus status;
+    const SystemClock clock;
+    CheckRun run(store, download, connection, browser, status, clock);
+    MessageBoxScript boxes;
+    boxes.answer(msgbox::Yes);
+    run.request();
+
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(catcher.opened, QList<QUrl>{QUrl(url)});
+    QCOMPARE(server.hits("/de-same"), 1);
+}
+
+QTEST_MAIN(TestCheckRunHttp)
+#include "tst_checkrunhttp.moc"
