@@ -17,12 +17,8 @@ const QString NameInUse = QStringLiteral("An action with this Description alread
                                          "Please enter another Description.");
 const QString ListFull =
     QStringLiteral("The Action List is full! Please remove an action before adding a new one.");
-const QString NotSaved =
-    QStringLiteral("The action couldn't be saved! Please check that the settings file "
-                   "can be written.");
-const QString NotRemoved =
-    QStringLiteral("The action couldn't be removed! Please check that the settings file "
-                   "can be written.");
+const QString NotSaved = QStringLiteral("The action couldn't be saved in the settings!");
+const QString NotRemoved = QStringLiteral("The action couldn't be removed from the settings!");
 
 // Why `description` cannot become the name of an action, or empty when it can.
 // The description is also its section's name, so it must not be one of the
@@ -52,10 +48,10 @@ QString missingField(const QString &description, const QString &url, const QStri
 QString add(Store &store, EditorState &state, const QString &description, const QString &url,
             const QString &check)
 {
-    if (const QString refusal = nameRefusal(store, state, description); !refusal.isEmpty())
-        return refusal;
     if (state.actionCount >= layout::MaxPosition)
         return ListFull;
+    if (const QString refusal = nameRefusal(store, state, description); !refusal.isEmpty())
+        return refusal;
     if (!layout::append(store, state.actionCount, description, url, check))
         return NotSaved;
     ++state.actionCount;
