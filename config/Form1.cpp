@@ -6,6 +6,7 @@
 #include "Layout.h"
 #include "MessageBox.h"
 #include "MouseOverHelp.h"
+#include "Pictures.h"
 #include "WindowPlacement.h"
 #include "ui_Form1.h"
 
@@ -16,6 +17,7 @@
 Form1::Form1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>())
 {
     ui->setupUi(this);
+    setWindowIcon(pictures::programIcon());
     placeInCentre(this);
 
     connect(ui->List1, &QListWidget::itemSelectionChanged, this, &Form1::list1Click);

@@ -14,6 +14,7 @@ Form2::Form2(Form1 &owner) : ui(std::make_unique<Ui::Form2>()), form1(owner)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(owner.windowIcon());
     placeInCentre(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &Form2::command1Click);

@@ -98,6 +98,8 @@ void TestActionEditor::windowDesign()
     Form2 *editor = openNew(form1);
     QVERIFY(editor);
     QCOMPARE(editor->size(), QSize(400, 222));
+    QVERIFY(!editor->windowIcon().isNull());
+    QCOMPARE(editor->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
     QCOMPARE(child<QLabel>(editor, QStringLiteral("Label1"))->text(),
              QStringLiteral("Description"));
     QCOMPARE(child<QLabel>(editor, QStringLiteral("Label2"))->text(), QStringLiteral("URL"));

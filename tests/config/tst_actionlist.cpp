@@ -60,6 +60,7 @@ void TestActionList::windowDesign()
     Form1 form1;
     QCOMPARE(form1.windowTitle(), QStringLiteral("Quorlin Config"));
     QCOMPARE(form1.size(), QSize(378, 301));
+    QCOMPARE(form1.windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
     QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command1"))->text(), QStringLiteral("New"));
     QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command2"))->text(),
              QStringLiteral("Modify"));
