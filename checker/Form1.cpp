@@ -27,6 +27,10 @@ Form1::Form1(const CheckerParts &parts, QObject *parent)
 {
     status.attach(run.state);
 
+    // Precise, so that nothing happens before the minute is over.
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer2.setTimerType(Qt::PreciseTimer);
+    Timer3.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(ScheduleIntervalMs);
     Timer2.setInterval(SplashIntervalMs);
     Timer3.setInterval(ScheduleIntervalMs);

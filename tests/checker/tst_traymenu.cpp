@@ -1,0 +1,201 @@
+#include "CheckerBench.h"
+#include "Form2.h"
+#include "Form4.h"
+#include "MessageBox.h"
+#include "TestHome.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+class TestTrayMenu : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void menuHoldsFiveItemsInOrder();
+    void onlyTheRightButtonOpensTheMenu_data();
+    void onlyTheRightButtonOpensTheMenu();
+    void launchConfigWithoutProgramSaysSo();
+    void debugShowsTheStatusWindow();
+    void aboutShowsOneWindow();
+    void aboutAfterCloseBoxLoadsAfresh();
+    void checkNowAsksFirst();
+    void exitRemovesIconAndEnds();
+    void tipStaysDuringRun();
+
+private:
+    // Lets the queued menu handlers run.
+    static void settle() { QCoreApplication::processEvents(); }
+
+    std::unique_ptr<TestHome> home;
+    std::unique_ptr<HttpTestServer> server;
+    std::unique_ptr<CheckerBench> bench;
+};
+
+void TestTrayMenu::init()
+{
+    home = std::make_unique<TestHome>();
+    server = std::make_unique<HttpTestServer>();
+    server->servePage("/page1", pageWith("version 2.25"));
+    bench = std::make_unique<CheckerBench>();
+    storeActions(bench->store, *server);
+    QVERIFY(bench->form1.formLoad());
+}
+
+void TestTrayMenu::cleanup()
+{
+    bench.reset();
+    server.reset();
+    home.reset();
+}
+
+void TestTrayMenu::menuHoldsFiveItemsInOrder()
+{
+    QStringList captions;
+    const QList<QAction *> items = bench->form1.mnuPopup.actions();
+    for (const QAction *item : items) {
+        QVERIFY(!item->isSeparator());
+        captions.append(item->text());
+    }
+    QCOMPARE(captions, (QStringList{"&Debug", "&About", "&Check Now", "&Launch Config", "&Exit"}));
+    QCOMPARE(items[0], bench->form1.mnuDebug);
+    QCOMPARE(items[4], bench->form1.mnuExit);
+}
+
+void TestTrayMenu::onlyTheRightButtonOpensTheMenu_data()
+{
+    QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("right button") << QSystemTrayIcon::Context << true;
+    QTest::newRow("left click") << QSystemTrayIcon::Trigger << false;
+    QTest::newRow("double click") << QSystemTrayIcon::DoubleClick << false;
+    QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick << false;
+    QTest::newRow("unknown") << QSystemTrayIcon::Unknown << false;
+}
+
+void TestTrayMenu::onlyTheRightButtonOpensTheMenu()
+{
+    QFETCH(QSystemTrayIcon::ActivationReason, reason);
+    QFETCH(bool, opens);
+    emit bench->form1.trayIcon.activated(reason);
+    QCOMPARE(bench->form1.mnuPopup.isVisible(), opens);
+    bench->form1.mnuPopup.hide();
+}
+
+void TestTrayMenu::launchConfigWithoutProgramSaysSo()
+{
+    // The tests' folder holds no "config" program.
+    QVERIFY(
+        !QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/config")).isFile());
+    MessageBoxScript script;
+    bench->form1.mnuConfig->trigger();
+    settle();
+    QCOMPARE(script.boxes.size(), 1);
+    QCOMPARE(script.boxes[0].text, QStringLiteral("Config Program Not Correctly Installed!"));
+    QCOMPARE(script.boxes[0].title, QStringLiteral("Error:"));
+    QCOMPARE(script.boxes[0].flags, 16);
+    QVERIFY(bench->form1.trayIcon.isVisible());
+    QVERIFY(QFile::exists(CheckerBench::channelEntry()));
+}
+
+void TestTrayMenu::debugShowsTheStatusWindow()
+{
+    QVERIFY(!bench->form1.status.isLoaded());
+    bench->form1.mnuDebug->trigger();
+    settle();
+    QVERIFY(bench->form1.status.isLoaded());
+    Form2 *shown = bench->form1.status.form();
+    QVERIFY(shown->isVisible());
+    QCOMPARE(shown->ui.Label4->text(), QStringLiteral("Checks Since Start: 0"));
+    bench->form1.mnuDebug->trigger();
+    settle();
+    QCOMPARE(bench->form1.status.form(), shown);
+    QVERIFY(shown->isVisible());
+}
+
+void TestTrayMenu::aboutShowsOneWindow()
+{
+    Form4 *loaded = bench->form1.about();
+    bench->form1.mnuAbout->trigger();
+    bench->form1.mnuAbout->trigger();
+    settle();
+    QCOMPARE(bench->form1.about(), loaded);
+    QVERIFY(loaded->isVisible());
+    QCOMPARE(loaded->windowTitle(), QStringLiteral("About Quorlin"));
+
+    QTest::mouseClick(loaded->ui.Command1, Qt::LeftButton);
+    QVERIFY(!loaded->isVisible());
+    bench->form1.mnuAbout->trigger();
+    settle();
+    QCOMPARE(bench->form1.about(), loaded);
+    QCOMPARE(loaded->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
+}
+
+void TestTrayMenu::aboutAfterCloseBoxLoadsAfresh()
+{
+    bench->form1.mnuAbout->trigger();
+    settle();
+    QPointer<Form4> first = bench->form1.about();
+    QVERIFY(first->close());
+    QVERIFY(!bench->form1.aboutLoaded());
+    QTRY_VERIFY(first.isNull());
+    bench->form1.mnuAbout->trigger();
+    settle();
+    QVERIFY(bench->form1.about()->isVisible());
+    QCOMPARE(bench->form1.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
+}
+
+void TestTrayMenu::checkNowAsksFirst()
+{
+    MessageBoxScript script;
+    script.answer(msgbox::No);
+    bench->form1.mnuCheck->trigger();
+    settle();
+    QCOMPARE(script.boxes.size(), 1);
+    QCOMPARE(script.boxes[0].title, QStringLiteral("Question:"));
+    QCOMPARE(server->hits("/page1"), 0);
+
+    script.answer(msgbox::Yes);
+    bench->form1.mnuCheck->trigger();
+    settle();
+    QCOMPARE(bench->form1.run.state.checksSinceStart, qint16(1));
+    QCOMPARE(server->hits("/page1"), 1);
+    // The run wrote into the status window without showing it.
+    QVERIFY(bench->form1.status.isLoaded());
+    QVERIFY(!bench->form1.status.form()->isVisible());
+    QCOMPARE(bench->form1.status.form()->ui.Label5->text(),
+             QStringLiteral("Last Check Date: 03-14-2026"));
+}
+
+void TestTrayMenu::exitRemovesIconAndEnds()
+{
+    QSignalSpy ended(&bench->form1, &Form1::ended);
+    bench->form1.mnuExit->trigger();
+    settle();
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(!bench->form1.trayIcon.isVisible());
+    QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
+}
+
+void TestTrayMenu::tipStaysDuringRun()
+{
+    server->servePage("/page1", pageWith("version 2.26"));
+    MessageBoxScript script;
+    script.answer(msgbox::Yes);
+    script.answer(msgbox::No);
+    QString tipDuringRun;
+    script.whileShown = [&](const MessageBoxScript::Box &) {
+        tipDuringRun = bench->form1.trayIcon.toolTip();
+    };
+    bench->form1.scheduler.checkNow();
+    QCOMPARE(script.boxes.size(), 2);
+    QCOMPARE(tipDuringRun, QStringLiteral("Quorlin"));
+    QVERIFY(bench->form1.trayIcon.isVisible());
+}
+
+QTEST_MAIN(TestTrayMenu)
+#include "tst_traymenu.moc"

@@ -1,0 +1,297 @@
+#include "CloseChannel.h"
+#include "HttpTestServer.h"
+#include "Layout.h"
+#include "Store.h"
+#include "TestHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+int modeOf(const QString &path)
+{
+    struct stat info {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return static_cast<int>(info.st_mode & 07777);
+}
+
+QString entryOf(qint64 pid)
+{
+    return closechannel::folder() + QStringLiteral("/Quorlin.") + QString::number(pid);
+}
+
+// Runs a close request on a thread of its own, so that a listener in this
+// thread can answer it.
+int closeFromAnotherThread(const QString &text, const std::function<bool()> &whileWaiting)
+{
+    int confirmed = -1;
+    std::unique_ptr<QThread> sender(
+        QThread::create([&] { confirmed = closechannel::closeWindowsByTitle(text); }));
+    sender->start();
+    while (!sender->wait(10)) {
+        QCoreApplication::processEvents();
+        if (!whileWaiting())
+            break;
+    }
+    sender->wait();
+    return confirmed;
+}
+
+} // namespace
+
+class TestCloseChannel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void listenerMakesPrivateEntry();
+    void wideFolderIsTightened();
+    void linkedFolderIsRefused();
+    void requestAndReply();
+    void nothingToClose();
+    void liveEntryWithoutListenerStays();
+    void silentListenerIsLeftAfterTheWait();
+
+    void closeEndsTheChecker();
+    void killedCheckerEntryIsCleanedUp();
+    void twoCheckersBothClose();
+    void titleMatching_data();
+    void titleMatching();
+
+private:
+    // Starts the built checker over a store with one action whose page lies on
+    // the loopback server, and waits for its entry.
+    QProcess *startChecker();
+    void stopCheckers();
+
+    std::unique_ptr<TestHome> home;
+    std::unique_ptr<HttpTestServer> server;
+    QList<QProcess *> checkers;
+};
+
+void TestCloseChannel::init()
+{
+    home = std::make_unique<TestHome>();
+    server = std::make_unique<HttpTestServer>();
+    server->servePage("/page", "<html><body><p>version 2.25</p></body></html>");
+    Store store;
+    QVERIFY(layout::append(store, 0, QStringLiteral("Page"), server->url(QStringLiteral("/page")),
+                           QStringLiteral("version 2.25")));
+}
+
+void TestCloseChannel::cleanup()
+{
+    stopCheckers();
+    server.reset();
+    home.reset();
+}
+
+QProcess *TestCloseChannel::startChecker()
+{
+    auto *checker = new QProcess(this);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const char *name :
+         {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        env.remove(QString::fromLatin1(name));
+    checker->setProcessEnvironment(env);
+    checker->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    checker->start(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), {});
+    checkers.append(checker);
+    if (!checker->waitForStarted(10000))
+        return checker;
+    const QString entry = entryOf(checker->processId());
+    QDeadlineTimer deadline(20000);
+    while (!QFile::exists(entry) && !deadline.hasExpired() && checker->state() == QProcess::Running)
+        QTest::qWait(20);
+    return checker;
+}
+
+void TestCloseChannel::stopCheckers()
+{
+    for (QProcess *checker : std::as_const(checkers)) {
+        if (checker->state() != QProcess::NotRunning) {
+            checker->kill();
+            checker->waitForFinished(10000);
+        }
+        delete checker;
+    }
+    checkers.clear();
+}
+
+void TestCloseChannel::listenerMakesPrivateEntry()
+{
+    QVERIFY(!QFile::exists(closechannel::folder()));
+    CloseListener listener(QStringLiteral("Quorlin"));
+    QVERIFY(listener.listen());
+    QCOMPARE(closechannel::folder(), home->runtimeDir() + QStringLiteral("/QL"));
+    QCOMPARE(modeOf(closechannel::folder()), 0700);
+    QVERIFY(QFile::exists(entryOf(QCoreApplication::applicationPid())));
+}
+
+void TestCloseChannel::wideFolderIsTightened()
+{
+    QVERIFY(QDir().mkpath(closechannel::folder()));
+    QVERIFY(::chmod(QFile::encodeName(closechannel::folder()).constData(), 0777) == 0);
+    CloseListener listener(QStringLiteral("Quorlin"));
+    QVERIFY(listener.listen());
+    QCOMPARE(modeOf(closechannel::folder()), 0700);
+}
+
+// A folder that is a link could lead anywhere: neither side uses it.
+void TestCloseChannel::linkedFolderIsRefused()
+{
+    const QString elsewhere = home->runtimeDir() + QStringLiteral("/elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    QVERIFY(QFile::link(elsewhere, closechannel::folder()));
+    CloseListener listener(QStringLiteral("Quorlin"));
+    QVERIFY(!listener.listen());
+    QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+
+    QFile stray(elsewhere + QStringLiteral("/Quorlin.999999"));
+    QVERIFY(stray.open(QIODevice::WriteOnly));
+    stray.close();
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
+    QVERIFY(stray.exists());
+}
+
+void TestCloseChannel::requestAndReply()
+{
+    CloseListener listener(QStringLiteral("Quorlin"));
+    QVERIFY(listener.listen());
+    QSignalSpy requested(&listener, &CloseListener::closeRequested);
+    bool entryGoneAtReply = false;
+    connect(&listener, &CloseListener::closeRequested, this, [&] {
+        listener.reply();
+        entryGoneAtReply = !QFile::exists(entryOf(QCoreApplication::applicationPid()));
+    });
+    const int confirmed = closeFromAnotherThread(QStringLiteral("Quorlin"), [] { return true; });
+    QCOMPARE(confirmed, 1);
+    QCOMPARE(requested.size(), 1);
+    QVERIFY(entryGoneAtReply);
+}
+
+void TestCloseChannel::nothingToClose()
+{
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
+    QVERIFY(!QFile::exists(closechannel::folder()));
+}
+
+// An entry nobody listens on is kept while its process lives (it may be a
+// checker that is still starting).
+void TestCloseChannel::liveEntryWithoutListenerStays()
+{
+    QVERIFY(QDir().mkpath(closechannel::folder()));
+    const QString entry = entryOf(QCoreApplication::applicationPid());
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
+    QVERIFY(QFile::exists(entry));
+}
+
+// A listener that takes the request and never answers costs the sender at
+// most its wait; its entry stays.
+void TestCloseChannel::silentListenerIsLeftAfterTheWait()
+{
+    QVERIFY(QDir().mkpath(closechannel::folder()));
+    QLocalServer silent;
+    const QString entry = entryOf(QCoreApplication::applicationPid());
+    QVERIFY(silent.listen(entry));
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
+    QVERIFY(QFile::exists(entry));
+}
+
+void TestCloseChannel::closeEndsTheChecker()
+{
+    QProcess *checker = startChecker();
+    const QString entry = entryOf(checker->processId());
+    QVERIFY(QFile::exists(entry));
+
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(!QFile::exists(entry));
+    QVERIFY(checker->waitForFinished(10000));
+    QCOMPARE(checker->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(checker->exitCode(), 0);
+}
+
+void TestCloseChannel::killedCheckerEntryIsCleanedUp()
+{
+    QProcess *checker = startChecker();
+    const QString entry = entryOf(checker->processId());
+    QVERIFY(QFile::exists(entry));
+    checker->kill();
+    QVERIFY(checker->waitForFinished(10000));
+    QVERIFY(QFile::exists(entry));
+
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
+    QVERIFY(!QFile::exists(entry));
+}
+
+// There is no single-instance guard: each checker listens, and one request
+// closes them all.
+void TestCloseChannel::twoCheckersBothClose()
+{
+    QProcess *first = startChecker();
+    QProcess *second = startChecker();
+    QVERIFY(QFile::exists(entryOf(first->processId())));
+    QVERIFY(QFile::exists(entryOf(second->processId())));
+
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 2);
+    QVERIFY(first->waitForFinished(10000));
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(first->exitCode(), 0);
+    QCOMPARE(second->exitCode(), 0);
+}
+
+void TestCloseChannel::titleMatching_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("whole title") << QStringLiteral("Quorlin") << true;
+    QTest::newRow("start") << QStringLiteral("Quor") << true;
+    QTest::newRow("middle") << QStringLiteral("orli") << true;
+    QTest::newRow("end") << QStringLiteral("lin") << true;
+    QTest::newRow("lower case") << QStringLiteral("quorlin") << false;
+    QTest::newRow("upper case") << QStringLiteral("QUORLIN") << false;
+    QTest::newRow("with the dot") << QStringLiteral("Quorlin.") << false;
+    QTest::newRow("the process id") << QStringLiteral("1") << false;
+    QTest::newRow("longer") << QStringLiteral("Quorlin Config") << false;
+}
+
+void TestCloseChannel::titleMatching()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, closes);
+    QProcess *checker = startChecker();
+    const QString entry = entryOf(checker->processId());
+    QVERIFY(QFile::exists(entry));
+
+    QCOMPARE(closechannel::closeWindowsByTitle(text), closes ? 1 : 0);
+    if (closes) {
+        QVERIFY(checker->waitForFinished(10000));
+        QVERIFY(!QFile::exists(entry));
+    } else {
+        QVERIFY(!checker->waitForFinished(300));
+        QVERIFY(QFile::exists(entry));
+        QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+        QVERIFY(checker->waitForFinished(10000));
+    }
+}
+
+QTEST_MAIN(TestCloseChannel)
+#include "tst_closechannel.moc"
