@@ -2,11 +2,14 @@
 
 #include "ActionEditing.h"
 #include "Form2.h"
+#include "Form3.h"
+#include "Form4.h"
 #include "HelpTexts.h"
 #include "Layout.h"
 #include "MessageBox.h"
 #include "MouseOverHelp.h"
 #include "Pictures.h"
+#include "Restart.h"
 #include "WindowPlacement.h"
 #include "ui_Form1.h"
 
@@ -14,7 +17,9 @@
 #include <QCoreApplication>
 #include <QSignalBlocker>
 
-Form1::Form1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>())
+Form1::Form1(QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::Form1>()),
+      programFolder(QCoreApplication::applicationDirPath())
 {
     ui->setupUi(this);
     setWindowIcon(pictures::programIcon());
@@ -37,6 +42,8 @@ Form1::Form1(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>(
 Form1::~Form1()
 {
     delete form2;
+    delete form3;
+    delete form4;
 }
 
 void Form1::addRow(const QString &description)
@@ -47,6 +54,21 @@ void Form1::addRow(const QString &description)
 Form2 *Form1::editorWindow() const
 {
     return form2;
+}
+
+Form3 *Form1::settingsWindow() const
+{
+    return form3;
+}
+
+Form4 *Form1::aboutWindow() const
+{
+    return form4;
+}
+
+void Form1::setProgramFolder(const QString &folder)
+{
+    programFolder = folder;
 }
 
 void Form1::removeSelectedRow()
@@ -118,18 +140,26 @@ void Form1::command3Click()
 
 void Form1::command4Click()
 {
-    // The About window opens here.
+    setEnabled(false);
+    Form4 *window = about();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
+// Close: a running checker reads its settings only when it starts, so after a
+// change it is restarted before the editor ends.
 void Form1::command5Click()
 {
-    // The restart of the checker after a change goes here, before the end.
+    if (editorState.changesMade == 1)
+        restart::restartChecker(settingsStore, programFolder);
     endProgram();
 }
 
 void Form1::command6Click()
 {
-    // The settings dialog opens here.
+    settings()->showDialog();
+    setEnabled(false);
 }
 
 void Form1::loadList()
@@ -150,6 +180,20 @@ Form2 *Form1::editor()
     if (!form2)
         form2 = new Form2(*this);
     return form2;
+}
+
+Form3 *Form1::settings()
+{
+    if (!form3)
+        form3 = new Form3(*this);
+    return form3;
+}
+
+Form4 *Form1::about()
+{
+    if (!form4)
+        form4 = new Form4(*this);
+    return form4;
 }
 
 void Form1::openSecondary(QWidget *window)

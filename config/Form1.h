@@ -12,6 +12,8 @@ namespace Ui
 class Form1;
 }
 class Form2;
+class Form3;
+class Form4;
 
 // The action list window: the editor's main window. It lists the actions,
 // adds and modifies them through the action editor, deletes them itself, and
@@ -33,6 +35,14 @@ public:
 
     // The action editor, or null while it is not created.
     Form2 *editorWindow() const;
+    // The settings dialog, or null while it is not created.
+    Form3 *settingsWindow() const;
+    // The About window, or null while it is not created.
+    Form4 *aboutWindow() const;
+
+    // The folder "Close" starts the checker from after a change: the
+    // program's own folder unless set otherwise.
+    void setProgramFolder(const QString &folder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -50,6 +60,8 @@ private:
     QString selectedRowText() const;
     // The action editor, created from its design when it does not exist.
     Form2 *editor();
+    Form3 *settings();
+    Form4 *about();
     // Shows a secondary window; this one stays disabled until it is left.
     void openSecondary(QWidget *window);
     void endProgram();
@@ -57,5 +69,8 @@ private:
     std::unique_ptr<Ui::Form1> ui;
     Store settingsStore;
     EditorState editorState;
+    QString programFolder;
     QPointer<Form2> form2;
+    QPointer<Form3> form3;
+    QPointer<Form4> form4;
 };

@@ -53,4 +53,33 @@ const Table &form2()
     return table;
 }
 
+const Table &form3()
+{
+    static const QString address = QStringLiteral("Address to your HTTP proxy/firewall.");
+    static const QString port =
+        QStringLiteral("The port your proxy/firewall uses for HTTP transfers.");
+    static const Table table = {
+        {QStringLiteral("Check1"),
+         QStringLiteral("Check this if you use a proxy/firewall to get on the net.")},
+        {QStringLiteral("Label1"), address},
+        {QStringLiteral("Text1"), address},
+        {QStringLiteral("Label2"), port},
+        {QStringLiteral("Text2"), port},
+        {QStringLiteral("Check3"), QStringLiteral("If checked, Quorlin only downloads and checks "
+                                                  "your sites once a day. Saves bandwidth.")},
+        {QStringLiteral("Check2"),
+         QStringLiteral("Check this if you are always connected to the internet. Do NOT check "
+                        "this if you use a modem or similar.")},
+        {QStringLiteral("Command1"),
+         QStringLiteral("Save changes and return to the previous menu.")},
+        {QStringLiteral("Command2"),
+         QStringLiteral("Cancel changes and return to the previous menu.")},
+        {QStringLiteral("Frame1"), Default},
+        {QStringLiteral("Frame2"), Default},
+        {QStringLiteral("Frame3"), Default},
+        {QStringLiteral("Frame4"), Default},
+    };
+    return table;
+}
+
 } // namespace helptext

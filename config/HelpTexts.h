@@ -21,5 +21,7 @@ using Table = QList<Entry>;
 const Table &form1();
 // The action editor.
 const Table &form2();
+// The settings dialog.
+const Table &form3();
 
 } // namespace helptext
