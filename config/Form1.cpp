@@ -143,7 +143,6 @@ void Form1::command4Click()
     setEnabled(false);
     Form4 *window = about();
     window->show();
-    window->raise();
     window->activateWindow();
 }
 

@@ -36,7 +36,6 @@ Form3::~Form3() = default;
 void Form3::showDialog()
 {
     show();
-    raise();
     activateWindow();
     // Coming up is what reloads the controls; the dialog's own message boxes
     // going away do not.

@@ -1,8 +1,10 @@
 #include "ConfigTestTools.h"
+#include "Form3.h"
 #include "HelpTexts.h"
 #include "MessageBox.h"
 #include "TestHome.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QRegularExpression>
 #include <QtTest>
@@ -57,6 +59,43 @@ const QList<Help> Form2Help = {
     {"Frame2", Default, "Frame2"},
     {"Frame3", Default, "Frame3"},
 };
+
+const QString AddressHelp = QStringLiteral("Address to your HTTP proxy/firewall.");
+const QString PortHelp = QStringLiteral("The port your proxy/firewall uses for HTTP transfers.");
+
+// The help of the settings dialog.
+const QList<Help> Form3Help = {
+    {"Check1", "Check this if you use a proxy/firewall to get on the net.", "Frame1"},
+    {"Label1", AddressHelp, "Frame1"},
+    {"Text1", AddressHelp, "Frame1"},
+    {"Label2", PortHelp, "Frame1"},
+    {"Text2", PortHelp, "Frame1"},
+    {"Check3",
+     "If checked, Quorlin only downloads and checks your sites once a day. Saves bandwidth.",
+     "Frame2"},
+    {"Check2",
+     "Check this if you are always connected to the internet. Do NOT check this if you use a "
+     "modem or similar.",
+     "Frame2"},
+    {"Command1", "Save changes and return to the previous menu.", "Frame4"},
+    {"Command2", "Cancel changes and return to the previous menu.", "Frame4"},
+    {"Frame1", Default, "Frame1"},
+    {"Frame2", Default, "Frame2"},
+    {"Frame3", Default, "Frame3"},
+    {"Frame4", Default, "Frame4"},
+};
+
+// The help label and help frame of each window.
+QString helpLabelOf(int form)
+{
+    return form == 1 ? QStringLiteral("Label1")
+                     : (form == 2 ? QStringLiteral("Label4") : QStringLiteral("Label3"));
+}
+
+QString helpFrameOf(int form)
+{
+    return form == 2 ? QStringLiteral("Frame2") : QStringLiteral("Frame3");
+}
 
 // A point of `widget` where the pointer is over the widget itself: for a frame
 // its own area, for a control the control or one of its parts.
@@ -113,9 +152,11 @@ private slots:
     void disabledControlShowsFrameText();
     void disabledWindowShowsNothing();
     void hiddenEditorKeepsItsText();
+    void disabledProxyFieldsShowFrameText();
 
 private:
-    // The window of the row: the list window, or the editor (then alone on screen).
+    // The window of the row: the list window, or the editor or the settings
+    // dialog (then alone on screen, the dialog with its proxy fields in use).
     QWidget *windowOf(int form);
 
     std::unique_ptr<TestHome> home;
@@ -127,19 +168,26 @@ QWidget *TestMouseOverHelp::windowOf(int form)
 {
     if (form == 1)
         return form1.get();
-    click(form1.get(), QStringLiteral("Command1"));
+    QWidget *window = nullptr;
+    if (form == 2) {
+        click(form1.get(), QStringLiteral("Command1"));
+        window = form1->editorWindow();
+    } else {
+        click(form1.get(), QStringLiteral("Command6"));
+        window = form1->settingsWindow();
+        child<QCheckBox>(window, QStringLiteral("Check1"))->click();
+    }
     form1->hide();
-    Form2 *editor = form1->editorWindow();
-    if (!QTest::qWaitForWindowExposed(editor))
-        qFatal("editor not shown");
-    return editor;
+    if (!QTest::qWaitForWindowExposed(window))
+        qFatal("window not shown");
+    return window;
 }
 
 static void addRows(const QString &form, const QList<Help> &table)
 {
     for (const Help &help : table)
         QTest::newRow(qPrintable(form + QLatin1Char(' ') + help.control))
-            << (form == QStringLiteral("Form1") ? 1 : 2) << help.control << help.text << help.frame;
+            << form.right(1).toInt() << help.control << help.text << help.frame;
 }
 
 static void helpColumns()
@@ -150,6 +198,7 @@ static void helpColumns()
     QTest::addColumn<QString>("frame");
     addRows(QStringLiteral("Form1"), Form1Help);
     addRows(QStringLiteral("Form2"), Form2Help);
+    addRows(QStringLiteral("Form3"), Form3Help);
 }
 
 static void compareText(const QString &actual, const QString &expected)
@@ -171,8 +220,10 @@ void TestMouseOverHelp::tablesHoldTheTexts()
     QFETCH(int, form);
     QFETCH(QString, control);
     QFETCH(QString, text);
-    const helptext::Table &table = form == 1 ? helptext::form1() : helptext::form2();
-    QCOMPARE(table.size(), form == 1 ? Form1Help.size() : Form2Help.size());
+    const helptext::Table &table =
+        form == 1 ? helptext::form1() : (form == 2 ? helptext::form2() : helptext::form3());
+    const QList<Help> &expected = form == 1 ? Form1Help : (form == 2 ? Form2Help : Form3Help);
+    QCOMPARE(table.size(), expected.size());
     const auto entry = std::find_if(table.begin(), table.end(),
                                     [&](const helptext::Entry &e) { return e.control == control; });
     QVERIFY(entry != table.end());
@@ -191,6 +242,9 @@ void TestMouseOverHelp::helpLabelDesign_data()
                            << QRect(8, 16, 361, 17);
     QTest::newRow("Form2") << 2 << "Frame2" << QRect(0, 129, 401, 41) << "Label4"
                            << QRect(8, 16, 385, 17);
+    // The settings dialog's help label is two lines high.
+    QTest::newRow("Form3") << 3 << "Frame3" << QRect(0, 137, 273, 49) << "Label3"
+                           << QRect(8, 16, 257, 25);
 }
 
 // A centred label of fixed size: long texts wrap inside it and never grow it.
@@ -230,8 +284,8 @@ void TestMouseOverHelp::pointerShowsHelp()
     QFETCH(QString, text);
     QFETCH(QString, frame);
     QWidget *window = windowOf(form);
-    const QString labelName = form == 1 ? QStringLiteral("Label1") : QStringLiteral("Label4");
-    const QString helpFrame = form == 1 ? QStringLiteral("Frame3") : QStringLiteral("Frame2");
+    const QString labelName = helpLabelOf(form);
+    const QString helpFrame = helpFrameOf(form);
     auto *helpLabel = child<QLabel>(window, labelName);
     const bool isFrame = control == frame;
 
@@ -307,6 +361,22 @@ void TestMouseOverHelp::hiddenEditorKeepsItsText()
     QTRY_VERIFY(!form1->editorWindow());
     click(form1.get(), QStringLiteral("Command1"));
     QCOMPARE(child<QLabel>(form1->editorWindow(), QStringLiteral("Label4"))->text(), Default);
+}
+
+// While the proxy box is clear its fields are disabled and say nothing: the
+// pointer is over the frame beneath.
+void TestMouseOverHelp::disabledProxyFieldsShowFrameText()
+{
+    QWidget *dialog = windowOf(3);
+    auto *helpLabel = child<QLabel>(dialog, QStringLiteral("Label3"));
+    child<QCheckBox>(dialog, QStringLiteral("Check1"))->click();
+    for (const char *field : {"Label1", "Text1", "Label2", "Text2"}) {
+        moveOnto(dialog, QStringLiteral("Command1"));
+        QCOMPARE(helpLabel->text(),
+                 QStringLiteral("Save changes and return to the previous menu."));
+        moveOnto(dialog, QString::fromLatin1(field));
+        QCOMPARE(helpLabel->text(), Default);
+    }
 }
 
 QTEST_MAIN(TestMouseOverHelp)
