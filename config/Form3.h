@@ -12,7 +12,8 @@ class Form1;
 // The settings dialog: proxy, once-a-day limit and always-connected options
 // of "!Settings". It loads its controls from the store each time it is brought
 // up; "Save" writes all five options, "Cancel" hides it without writing, and
-// its close box discards it.
+// its close box discards it. Its captions are laid out for a small 8-point
+// sans font, which the design sets: the desktop's usual size would cut them off.
 class Form3 : public QWidget
 {
     Q_OBJECT

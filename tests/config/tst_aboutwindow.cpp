@@ -1,0 +1,140 @@
+#include "ConfigTestTools.h"
+#include "Form4.h"
+#include "MessageBox.h"
+#include "Pictures.h"
+#include "TestHome.h"
+
+#include <QtTest>
+
+using namespace configtest;
+
+class TestAboutWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        home = std::make_unique<TestHome>();
+        script = std::make_unique<MessageBoxScript>();
+    }
+    void cleanup()
+    {
+        script.reset();
+        home.reset();
+    }
+
+    void windowDesign();
+    void resizingMovesNothing();
+    void openedTwiceShowsOneWindow();
+    void closeBoxDiscardsWindow();
+
+private:
+    // Presses "About" and returns the window it shows.
+    Form4 *openAbout(Form1 &form1);
+
+    std::unique_ptr<TestHome> home;
+    std::unique_ptr<MessageBoxScript> script;
+};
+
+Form4 *TestAboutWindow::openAbout(Form1 &form1)
+{
+    click(&form1, QStringLiteral("Command4"));
+    Form4 *about = form1.aboutWindow();
+    if (!about)
+        qFatal("no About window");
+    return about;
+}
+
+void TestAboutWindow::windowDesign()
+{
+    Form1 form1;
+    Form4 *about = openAbout(form1);
+    QCOMPARE(about->windowTitle(), QStringLiteral("About Quorlin"));
+    QCOMPARE(about->size(), QSize(316, 352));
+    QVERIFY(!about->windowIcon().isNull());
+    QCOMPARE(about->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
+    const QRect area = about->screen()->availableGeometry();
+    QVERIFY(qAbs(about->geometry().center().x() - area.center().x()) <= 3);
+    QVERIFY(qAbs(about->geometry().center().y() - area.center().y()) <= 3);
+
+    auto *title = child<QLabel>(about, QStringLiteral("Label1"));
+    QCOMPARE(title->text(), QStringLiteral("Quorlin 1.6"));
+    QCOMPARE(title->geometry(), QRect(8, 8, 297, 41));
+    QVERIFY(title->alignment() & Qt::AlignHCenter);
+    QCOMPARE(title->font().family(), QStringLiteral("Times New Roman"));
+    QCOMPARE(title->font().pointSizeF(), 26.25);
+    QVERIFY(title->font().bold());
+    QVERIFY(title->font().italic());
+
+    // The rules run from x 8 to 304, at y 64 and 312.
+    for (const auto &[name, y] : {std::pair{"Line1", 64}, std::pair{"Line3", 312}}) {
+        const QRect line = child<QWidget>(about, QString::fromLatin1(name))->geometry();
+        QCOMPARE(line.left(), 8);
+        QCOMPARE(line.right(), 303);
+        QVERIFY(line.top() <= y && line.bottom() >= y);
+    }
+    auto *image = child<QLabel>(about, QStringLiteral("Image1"));
+    QCOMPARE(image->geometry(), QRect(32, 80, 249, 46));
+    QCOMPARE(image->pixmap().toImage(), pictures::banner().toImage());
+    auto *close = child<QPushButton>(about, QStringLiteral("Command1"));
+    QCOMPARE(close->text(), QStringLiteral("Close About"));
+    QCOMPARE(close->geometry(), QRect(208, 320, 89, 25));
+    QVERIFY(script->boxes.isEmpty());
+}
+
+// An ordinary sizable window whose contents stay where they are.
+void TestAboutWindow::resizingMovesNothing()
+{
+    Form1 form1;
+    Form4 *about = openAbout(form1);
+    QVERIFY(about->minimumSize() != about->maximumSize());
+    const QList<QWidget *> controls = about->findChildren<QWidget *>();
+    QList<QRect> before;
+    for (const QWidget *control : controls)
+        before.append(control->geometry());
+    about->resize(500, 500);
+    QCoreApplication::processEvents();
+    QCOMPARE(about->size(), QSize(500, 500));
+    for (int i = 0; i < controls.size(); ++i)
+        QCOMPARE(controls.at(i)->geometry(), before.at(i));
+}
+
+void TestAboutWindow::openedTwiceShowsOneWindow()
+{
+    Form1 form1;
+    form1.show();
+    Form4 *about = openAbout(form1);
+    QVERIFY(about->isVisible());
+    QVERIFY(!form1.isEnabled());
+    click(about, QStringLiteral("Command1"));
+    QVERIFY(about->isHidden());
+    QVERIFY(form1.isEnabled());
+
+    QCOMPARE(openAbout(form1), about);
+    QVERIFY(about->isVisible());
+    QVERIFY(!form1.isEnabled());
+    click(about, QStringLiteral("Command1"));
+    QVERIFY(form1.isEnabled());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                           [](const QWidget *w) { return qobject_cast<const Form4 *>(w); }),
+             1);
+}
+
+void TestAboutWindow::closeBoxDiscardsWindow()
+{
+    Form1 form1;
+    Form4 *about = openAbout(form1);
+    QVERIFY(about->close());
+    QVERIFY(form1.isEnabled());
+    QTRY_VERIFY(!form1.aboutWindow());
+
+    about = openAbout(form1);
+    QVERIFY(about->isVisible());
+    QVERIFY(!form1.isEnabled());
+    QCOMPARE(about->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
+}
+
+QTEST_MAIN(TestAboutWindow)
+#include "tst_aboutwindow.moc"
