@@ -67,7 +67,6 @@ private slots:
     void alwaysCheckpointDuringRunRequestsNothing();
     void dialUpRunsOncePerConnection();
     void dailyLimitHoldsScheduledRunsButNotCheckNow();
-    void noDailyLimitWritesNoTDate();
     void alwaysSkipsCheckpointDuringRun();
     void dialUpCheckpointDuringRunStillTestsConnection();
     void checkNowBusy();
@@ -191,19 +190,6 @@ void TestScheduler::dailyLimitHoldsScheduledRunsButNotCheckNow()
     bench.alwaysTicks(60);
     QCOMPARE(bench.runs(), 3);
     QCOMPARE(bench.store.read(layout::Settings, layout::CheckDate), QStringLiteral("03-15-2026"));
-}
-
-void TestScheduler::noDailyLimitWritesNoTDate()
-{
-    RunBench bench;
-    bench.run.state.dailyLimit = 0;
-    MessageBoxScript script;
-    bench.alwaysTicks(61);
-    script.answer(msgbox::Yes);
-    bench.scheduler.checkNow();
-    QCOMPARE(bench.runs(), 3);
-    QCOMPARE(bench.store.read(layout::Settings, layout::TDate, QStringLiteral("absent")),
-             QStringLiteral("absent"));
 }
 
 // The run waits in the update prompt through a whole hour of ticks: the

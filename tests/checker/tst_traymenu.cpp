@@ -25,7 +25,6 @@ private slots:
     void aboutAfterCloseBoxLoadsAfresh();
     void checkNowAsksFirst();
     void exitRemovesIconAndEnds();
-    void tipStaysDuringRun();
 
 private:
     // Lets the queued menu handlers run.
@@ -179,22 +178,6 @@ void TestTrayMenu::exitRemovesIconAndEnds()
     QCOMPARE(ended.size(), 1);
     QVERIFY(!bench->form1.trayIcon.isVisible());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
-}
-
-void TestTrayMenu::tipStaysDuringRun()
-{
-    server->servePage("/page1", pageWith("version 2.26"));
-    MessageBoxScript script;
-    script.answer(msgbox::Yes);
-    script.answer(msgbox::No);
-    QString tipDuringRun;
-    script.whileShown = [&](const MessageBoxScript::Box &) {
-        tipDuringRun = bench->form1.trayIcon.toolTip();
-    };
-    bench->form1.scheduler.checkNow();
-    QCOMPARE(script.boxes.size(), 2);
-    QCOMPARE(tipDuringRun, QStringLiteral("Quorlin"));
-    QVERIFY(bench->form1.trayIcon.isVisible());
 }
 
 QTEST_MAIN(TestTrayMenu)

@@ -62,7 +62,6 @@ private slots:
     void wideFolderIsTightened();
     void linkedFolderIsRefused();
     void requestAndReply();
-    void nothingToClose();
     void liveEntryWithoutListenerStays();
     void silentListenerIsLeftAfterTheWait();
 
@@ -183,12 +182,6 @@ void TestCloseChannel::requestAndReply()
     QCOMPARE(confirmed, 1);
     QCOMPARE(requested.size(), 1);
     QVERIFY(entryGoneAtReply);
-}
-
-void TestCloseChannel::nothingToClose()
-{
-    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
-    QVERIFY(!QFile::exists(closechannel::folder()));
 }
 
 // An entry nobody listens on is kept while its process lives (it may be a
