@@ -141,7 +141,7 @@ CheckRun::Next CheckRun::download(const QString &description)
     // Read afresh before every download: a retry sees the current values.
     const QString url = store.read(description, layout::Url);
     const QString check = store.read(description, layout::Check);
-    const QString page = fetcher.fetch(url);
+    QString page = fetcher.fetch(url);
     if (abandoned)
         return Next::Stop;
     if (page.isEmpty()) {
@@ -151,12 +151,13 @@ CheckRun::Next CheckRun::download(const QString &description)
         }
         return failedDownload(url);
     }
-    if (reportsError404(page)) {
+    const PageScan scanned = scanPage(std::move(page));
+    if (scanned.error404) {
         // Straight to the retry prompt.
         retryCount = PromptingRetry - 1;
         return failedDownload(url);
     }
-    return decide(page, description, url, check);
+    return decide(scanned.text, description, url, check);
 }
 
 CheckRun::Next CheckRun::failedDownload(const QString &url)
@@ -173,12 +174,11 @@ CheckRun::Next CheckRun::failedDownload(const QString &url)
     return Next::SameAction;
 }
 
-CheckRun::Next CheckRun::decide(const QString &page, const QString &description, const QString &url,
+CheckRun::Next CheckRun::decide(const QString &text, const QString &description, const QString &url,
                                 const QString &check)
 {
-    const QString text = pageText(page);
     status.setText1(text);
-    if (text.contains(check))
+    if (containsText(text, check))
         return Next::NextAction;
     if (rememberedText.isEmpty()) {
         // Missing once: download the page again before saying anything.

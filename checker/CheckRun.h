@@ -60,7 +60,7 @@ private:
     void processList();
     Next download(const QString &description);
     Next failedDownload(const QString &url);
-    Next decide(const QString &page, const QString &description, const QString &url,
+    Next decide(const QString &text, const QString &description, const QString &url,
                 const QString &check);
     void noConnection();
     void finish();

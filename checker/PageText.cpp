@@ -1,73 +1,306 @@
 #include "PageText.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUORLIN_VECTOR_SCAN 1
+#endif
+
+// The page text keeps character i when the last "<" or ">" before it is a
+// ">" and character i is not itself a "<". Text after the last ">" that has
+// no "<" behind it is taken back at the end.
 
 namespace
 {
 
-// The index of the first `c` at or after `from`, or -1. QStringView::indexOf
-// scans with vector instructions, which keeps the stripping close to the
-// speed of a bare pass over the page.
-qsizetype find(QStringView text, char16_t c, qsizetype from)
+bool isLetter(char16_t c, char16_t upper)
 {
-    return text.indexOf(QChar(c), from);
+    return c == upper || c == upper + (u'a' - u'A');
 }
 
-bool isLetter(QChar c, char16_t upper)
+// True when "ERROR 404", in any letter case, ends with the "404" that starts
+// at `at`. Upper-casing maps no other character onto these letters, digits
+// or the space, so this is the same test as a search of the upper-case page.
+bool error404At(const char16_t *page, qsizetype size, qsizetype at)
 {
-    return c.unicode() == upper || c.unicode() == upper + (u'a' - u'A');
+    if (at < 6 || at + 3 > size || page[at + 1] != u'0' || page[at + 2] != u'4')
+        return false;
+    const char16_t *word = page + at - 6;
+    return isLetter(word[0], u'E') && isLetter(word[1], u'R') && isLetter(word[2], u'R') &&
+           isLetter(word[3], u'O') && isLetter(word[4], u'R') && word[5] == u' ';
 }
+
+// Strips a page in place: the text is never longer than the part of the page
+// read so far, so each write lands on characters already read.
+struct Scanner {
+    char16_t *out;
+    bool inText = false;
+    bool error404 = false;
+
+    // One character at a time over [p, end).
+    void plain(const char16_t *p, const char16_t *end)
+    {
+        for (; p < end; ++p) {
+            const char16_t c = *p;
+            if (inText) {
+                if (c == u'<')
+                    inText = false;
+                else
+                    *out++ = c;
+            } else if (c == u'>') {
+                inText = true;
+            }
+        }
+    }
+
+    const char16_t *vector(const char16_t *p, const char16_t *end);
+};
+
+#if defined(QUORLIN_VECTOR_SCAN)
+
+// For each pattern of eight kept characters, the byte shuffle that packs them
+// to the front of a sixteen-byte block.
+using Shuffles = std::array<std::array<std::uint8_t, 16>, 256>;
+
+constexpr Shuffles makeShuffles()
+{
+    Shuffles table{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned to = 0;
+        for (unsigned lane = 0; lane < 8; ++lane) {
+            if (mask & (1u << lane)) {
+                table[mask][to++] = std::uint8_t(2 * lane);
+                table[mask][to++] = std::uint8_t(2 * lane + 1);
+            }
+        }
+        while (to < 16)
+            table[mask][to++] = 0x80; // a zero byte
+    }
+    return table;
+}
+
+alignas(16) constexpr Shuffles PackKept = makeShuffles();
+
+struct Marks {
+    std::uint64_t open = 0;  // "<"
+    std::uint64_t close = 0; // ">"
+    std::uint64_t fours = 0; // "4", where a "404" may start
+};
+
+// True when one of the "4" marks of the 64 characters at p starts the "404" of
+// an "ERROR 404". `before` holds the 8 characters before p.
+bool error404In(const char16_t (&before)[8], const char16_t *p, const char16_t *end,
+                std::uint64_t fours)
+{
+    char16_t window[8 + 64 + 2] = {};
+    std::memcpy(window, before, sizeof before);
+    std::memcpy(window + 8, p, 64 * sizeof(char16_t));
+    for (qsizetype i = 64; i < 66 && p + i < end; ++i)
+        window[8 + i] = p[i];
+    for (; fours; fours &= fours - 1) {
+        if (error404At(window, qsizetype(std::size(window)), 8 + __builtin_ctzll(fours)))
+            return true;
+    }
+    return false;
+}
+
+// One bit for each of the 64 characters at p.
+__attribute__((target("ssse3,popcnt"), always_inline)) inline Marks marksAt(const char16_t *p)
+{
+    const __m128i openChar = _mm_set1_epi16(short(u'<'));
+    const __m128i closeChar = _mm_set1_epi16(short(u'>'));
+    const __m128i fourChar = _mm_set1_epi16(short(u'4'));
+    Marks marks;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i + 8));
+        const auto bits = [&](__m128i c) {
+            const __m128i equal = _mm_packs_epi16(_mm_cmpeq_epi16(a, c), _mm_cmpeq_epi16(b, c));
+            return std::uint64_t(unsigned(_mm_movemask_epi8(equal))) << (16 * i);
+        };
+        marks.open |= bits(openChar);
+        marks.close |= bits(closeChar);
+        marks.fours |= bits(fourChar);
+    }
+    return marks;
+}
+
+// Sixty-four characters at a time, without a branch on the markup. The
+// positions after which the scan is outside a stretch run from each "<" up to
+// the next ">": adding the "<" marks to the complement of the ">" marks
+// carries through exactly those runs. The kept characters of each eight are
+// then packed with one byte shuffle. The sixteen bytes written may reach past
+// the kept characters, never past the output, because the text is never
+// longer than the part of the page read so far.
+__attribute__((target("ssse3,popcnt"))) const char16_t *Scanner::vector(const char16_t *p,
+                                                                        const char16_t *end)
+{
+    // Locals: the vector stores could alias the members and keep them out of
+    // registers.
+    char16_t *to = out;
+    bool found = error404;
+    std::uint64_t outsideBefore = inText ? 0 : 1;
+    // The last characters of the block before, as they were before the
+    // writes of the stripping reached them; an "ERROR " may begin there.
+    char16_t before[8] = {};
+    for (; end - p >= 64; p += 64) {
+        const Marks marks = marksAt(p);
+        if (marks.fours && !found)
+            found = error404In(before, p, end, marks.fours);
+        std::memcpy(before, p + 56, sizeof before);
+        const std::uint64_t notClose = ~marks.close;
+        std::uint64_t sum = 0;
+        __builtin_add_overflow(notClose, marks.open, &sum);
+        __builtin_add_overflow(sum, outsideBefore, &sum);
+        const std::uint64_t outsideAfter = ((sum ^ notClose) & notClose) | marks.open;
+        const std::uint64_t keep = ~((outsideAfter << 1) | outsideBefore) & ~marks.open;
+        outsideBefore = outsideAfter >> 63;
+        for (int i = 0; i < 8; ++i) {
+            const unsigned kept = unsigned(keep >> (8 * i)) & 0xFF;
+            const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8 * i));
+            const __m128i shuffle =
+                _mm_load_si128(reinterpret_cast<const __m128i *>(PackKept[kept].data()));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to), _mm_shuffle_epi8(chars, shuffle));
+            to += _mm_popcnt_u32(kept);
+        }
+    }
+    out = to;
+    error404 = found;
+    inText = outsideBefore == 0;
+    return p;
+}
+
+bool vectorScanWorks()
+{
+    static const bool works = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    return works;
+}
+
+#else
+
+const char16_t *Scanner::vector(const char16_t *p, const char16_t *)
+{
+    return p;
+}
+
+bool vectorScanWorks()
+{
+    return false;
+}
+
+#endif
+
+// True when the first ">" of the page has a "<" after it with at least one
+// character between: then the page text cannot come out empty.
+bool surelyHasText(const QString &page)
+{
+    const qsizetype close = page.indexOf(QLatin1Char('>'));
+    return close >= 0 && page.indexOf(QLatin1Char('<'), close + 1) > close + 1;
+}
+
+PageScan scan(QString page, bool vector)
+{
+    // Where the last stretch begins when it never meets its "<": at the first
+    // ">" after the last "<". Looked up before the page is overwritten.
+    const qsizetype lastOpen = page.lastIndexOf(QLatin1Char('<'));
+    const qsizetype lastStretch = page.indexOf(QLatin1Char('>'), lastOpen + 1);
+    // The page itself is the answer when the text comes out empty.
+    const QString whole = surelyHasText(page) ? QString() : page;
+
+    const qsizetype size = page.size();
+    char16_t *const chars = reinterpret_cast<char16_t *>(page.data()); // our own copy
+    const char16_t *p = chars;
+    const char16_t *end = chars + size;
+    Scanner scanner{chars};
+    // The vector scan takes whole blocks of 64 and looks for "ERROR 404" on
+    // the way; the rest is looked at here, before anything is overwritten.
+    const bool useVector = vector && vectorScanWorks();
+    const qsizetype vectorEnd = useVector ? size / 64 * 64 : 0;
+    scanner.error404 =
+        reportsError404(QStringView(chars + std::max<qsizetype>(0, vectorEnd - 6), end));
+    if (useVector)
+        p = scanner.vector(p, end);
+    scanner.plain(p, end);
+    if (scanner.inText)
+        scanner.out -= size - lastStretch - 1;
+    page.truncate(scanner.out - chars);
+
+    PageScan result;
+    result.error404 = scanner.error404;
+    result.text = page.isEmpty() ? whole : std::move(page);
+    return result;
+}
+
+#if defined(__SSE2__)
+
+// Looks at eight starting positions at a time, comparing their first and
+// last characters with those of `part`, and compares the whole only where
+// both match. Reads stay inside `text`.
+bool containsVector(QStringView text, QStringView part)
+{
+    const char16_t *h = text.utf16();
+    const char16_t *needle = part.utf16();
+    const qsizetype n = part.size();
+    const qsizetype last = n - 1;
+    const __m128i first = _mm_set1_epi16(short(needle[0]));
+    const __m128i final = _mm_set1_epi16(short(needle[last]));
+    qsizetype i = 0;
+    for (; i + last + 8 <= text.size(); i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i + last));
+        const __m128i both = _mm_and_si128(_mm_cmpeq_epi16(a, first), _mm_cmpeq_epi16(b, final));
+        for (unsigned candidates = unsigned(_mm_movemask_epi8(both)) & 0x5555u; candidates;
+             candidates &= candidates - 1) {
+            const qsizetype at = i + (__builtin_ctz(candidates) >> 1);
+            if (std::memcmp(h + at + 1, needle + 1, (n - 2) * sizeof(char16_t)) == 0)
+                return true;
+        }
+    }
+    return text.mid(i).contains(part);
+}
+
+#endif
 
 } // namespace
 
+PageScan scanPage(QString page)
+{
+    return scan(std::move(page), true);
+}
+
 QString pageText(const QString &page)
 {
-    const QStringView view(page);
-    QString text;
-    // The text can never be longer than the page; pages of memory past what
-    // is written are never touched.
-    text.resize(page.size());
-    QChar *out = text.data();
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype close = find(view, u'>', from);
-        if (close < 0)
-            break;
-        const qsizetype open = find(view, u'<', close + 1);
-        if (open < 0)
-            break;
-        const qsizetype length = open - close - 1;
-        std::memcpy(static_cast<void *>(out), view.data() + close + 1, length * sizeof(QChar));
-        out += length;
-        from = open + 1;
-    }
-    text.truncate(out - text.constData());
-    if (text.isEmpty())
-        return page;
-    return text;
+    return scan(page, true).text;
+}
+
+QString pageTextPlain(const QString &page)
+{
+    return scan(page, false).text;
+}
+
+bool containsText(QStringView text, QStringView part)
+{
+#if defined(__SSE2__)
+    if (part.size() >= 2 && text.size() >= part.size() + 8)
+        return containsVector(text, part);
+#endif
+    return text.contains(part);
 }
 
 bool reportsError404(QStringView page)
 {
-    // Upper-casing maps no other character onto the letters, the digits or
-    // the space of "ERROR 404", so a search for "404" with the five letters
-    // and the space before it compared in either case gives the same answer
-    // without making an upper-case copy of the page.
-    static constexpr char16_t Word[] = u"ERROR ";
-    constexpr qsizetype WordLength = 6;
-    qsizetype from = WordLength;
-    for (;;) {
-        const qsizetype at = page.indexOf(u"404", from);
-        if (at < 0)
-            return false;
-        bool matches = true;
-        for (qsizetype i = 0; i < WordLength && matches; ++i) {
-            const char16_t wanted = Word[i];
-            const QChar c = page[at - WordLength + i];
-            matches = wanted == u' ' ? c.unicode() == u' ' : isLetter(c, wanted);
-        }
-        if (matches)
+    const char16_t *chars = page.utf16();
+    for (qsizetype at = page.indexOf(QLatin1Char('4')); at >= 0;
+         at = page.indexOf(QLatin1Char('4'), at + 1)) {
+        if (error404At(chars, page.size(), at))
             return true;
-        from = at + 1;
     }
+    return false;
 }

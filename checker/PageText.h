@@ -9,7 +9,23 @@
 // character references, comments and scripts get no special treatment. When
 // that leaves nothing, the page text is the whole page.
 QString pageText(const QString &page);
+// The same, one character at a time: for machines without the vector
+// instructions pageText() uses, and as its reference in tests.
+QString pageTextPlain(const QString &page);
 
 // True when the page, taken in upper case, contains "ERROR 404" anywhere,
 // markup included: the page counts as a failed download.
 bool reportsError404(QStringView page);
+
+// Both of the above in one pass over the page. The text is built in the
+// page's own memory when the page is not shared: hand it over with std::move.
+struct PageScan {
+    QString text;
+    bool error404 = false;
+};
+PageScan scanPage(QString page);
+
+// True when `part` occurs in `text`: case-sensitive, literal, the same answer
+// as QStringView::contains, quicker on long pages. An empty part is in every
+// text.
+bool containsText(QStringView text, QStringView part);

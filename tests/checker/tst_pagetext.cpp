@@ -36,6 +36,9 @@ private slots:
     void randomPagesMatchThePlainScan();
     void error404_data();
     void error404();
+    void error404AcrossBlocks();
+    void containsText_data();
+    void containsText();
 };
 
 void TestPageText::pageText_data()
@@ -92,6 +95,8 @@ void TestPageText::pageText()
     QFETCH(QString, page);
     QFETCH(QString, text);
     QCOMPARE(::pageText(page), text);
+    QCOMPARE(pageTextPlain(page), text);
+    QCOMPARE(scanPage(page).text, text);
 }
 
 void TestPageText::randomPagesMatchThePlainScan()
@@ -109,7 +114,11 @@ void TestPageText::randomPagesMatchThePlainScan()
         page.reserve(length);
         for (int i = 0; i < length; ++i)
             page += alphabet[random.bounded(int(alphabet.size()))];
-        QCOMPARE(::pageText(page), plainPageText(page));
+        const QString expected = plainPageText(page);
+        QCOMPARE(::pageText(page), expected);
+        QCOMPARE(pageTextPlain(page), expected);
+        const QString check = page.mid(length / 3, 5);
+        QCOMPARE(::containsText(expected, check), expected.contains(check));
     }
 }
 
@@ -143,8 +152,77 @@ void TestPageText::error404()
     QFETCH(QString, page);
     QFETCH(bool, reports);
     QCOMPARE(reportsError404(page), reports);
+    QCOMPARE(scanPage(page).error404, reports);
     // The same answer as searching the upper-case page.
     QCOMPARE(page.toUpper().contains(QStringLiteral("ERROR 404")), reports);
+    // And at every place in a long page, across the blocks of the vector scan.
+    for (int at = 0; at < 140; at += 7) {
+        const QString longPage = QString(at, QLatin1Char('<')) + page + QString(140 - at, u'>');
+        QCOMPARE(scanPage(longPage).error404, reports);
+    }
+}
+
+void TestPageText::error404AcrossBlocks()
+{
+    // Pages pieced together so that "ERROR 404" and near misses fall on every
+    // alignment; the scan must agree with the upper-case search and with the
+    // plain stripping.
+    const QStringList pieces = {QStringLiteral("ERROR 404"), QStringLiteral("error 4"),
+                                QStringLiteral("04"),        QStringLiteral("4"),
+                                QStringLiteral("eRRor "),    QStringLiteral("<"),
+                                QStringLiteral(">"),         QStringLiteral("x"),
+                                QStringLiteral("ab cd "),    QStringLiteral("ERROR 40")};
+    QRandomGenerator random(404);
+    int found = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QString page;
+        const int count = int(random.bounded(1, 60));
+        for (int i = 0; i < count; ++i) {
+            const int piece = int(random.bounded(int(pieces.size())));
+            // The complete phrase rarely, so that many pages have none.
+            if (piece == 0 && random.bounded(8) != 0)
+                continue;
+            page += pieces[piece];
+        }
+        const bool expected = page.toUpper().contains(QStringLiteral("ERROR 404"));
+        found += expected;
+        const PageScan scanned = scanPage(page);
+        QCOMPARE(scanned.error404, expected);
+        QCOMPARE(reportsError404(page), expected);
+        QCOMPARE(scanned.text, plainPageText(page));
+    }
+    QVERIFY(found > 100 && found < 2900);
+}
+
+void TestPageText::containsText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("part");
+
+    const QString longText = QString(100, QLatin1Char('v')) + QStringLiteral("version 2.25") +
+                             QString(100, QLatin1Char('w'));
+    QTest::newRow("empty part") << QStringLiteral("abc") << QString();
+    QTest::newRow("empty both") << QString() << QString();
+    QTest::newRow("one character") << QStringLiteral("abc") << QStringLiteral("b");
+    QTest::newRow("in a long text") << longText << QStringLiteral("version 2.25");
+    QTest::newRow("letter case differs") << longText << QStringLiteral("Version 2.25");
+    QTest::newRow("at the very start") << longText.mid(100) << QStringLiteral("version 2.25");
+    QTest::newRow("at the very end") << longText.left(112) << QStringLiteral("version 2.25");
+    QTest::newRow("cut off at the end") << longText.left(111) << QStringLiteral("version 2.25");
+    QTest::newRow("first and last match only")
+        << QString(50, QLatin1Char('x')) + QStringLiteral("vXXXXXXXXXX5")
+        << QStringLiteral("version 2.25");
+    QTest::newRow("two characters") << longText << QStringLiteral("nw");
+    QTest::newRow("longer than the text") << QStringLiteral("short") << QStringLiteral("shorter");
+    QTest::newRow("unicode") << QString(30, QLatin1Char('a')) + QStringLiteral("Grüße 日本")
+                             << QStringLiteral("üße 日");
+}
+
+void TestPageText::containsText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, part);
+    QCOMPARE(::containsText(text, part), text.contains(part));
 }
 
 QTEST_GUILESS_MAIN(TestPageText)
