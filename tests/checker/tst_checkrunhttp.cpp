@@ -11,9 +11,11 @@
 #include "TestHome.h"
 
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 // Stands in for the desktop's browser.
@@ -38,6 +40,7 @@ private slots:
     void cleanup();
     void threeActions();
     void updatedPageOpensInTheBrowser();
+    void abandonDuringARealDownload();
 
 private:
     bool writeRoutes();
@@ -154,6 +157,44 @@ void TestCheckRunHttp::updatedPageOpensInTheBrowser()
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(catcher.opened, QList<QUrl>{QUrl(url)});
     QCOMPARE(server.hits("/de-same"), 1);
+}
+
+void TestCheckRunHttp::abandonDuringARealDownload()
+{
+    TestHome home;
+    Store store;
+    HttpTestServer server;
+    HttpTestServer::Response slow;
+    slow.body = QByteArray(300, 'x');
+    slow.trickleMs = 100; // half a minute for the whole body
+    server.serve("/slow", slow);
+    server.servePage("/next", "next");
+    QVERIFY(layout::append(store, 0, QStringLiteral("Slow"), server.url(QStringLiteral("/slow")),
+                           QStringLiteral("x")));
+    QVERIFY(layout::append(store, 1, QStringLiteral("Next"), server.url(QStringLiteral("/next")),
+                           QStringLiteral("next")));
+
+    PageDownload download;
+    ConnectionTest connection(routes.filePath(QStringLiteral("route")),
+                              routes.filePath(QStringLiteral("ipv6_route")));
+    Browser browser;
+    RecordingStatus status;
+    const SystemClock clock;
+    CheckRun run(store, download, connection, browser, status, clock);
+    MessageBoxScript boxes;
+    // The program is told to end while the run waits in the download.
+    QTimer::singleShot(300, [&] { run.abandon(); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    run.request();
+
+    QVERIFY2(elapsed.elapsed() < 20000, "the download was not cancelled");
+    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(server.hits("/slow"), 1);
+    QCOMPARE(server.hits("/next"), 0);
+    QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
+    QCOMPARE(status.label1, QStringLiteral("Processing: Slow"));
+    QCOMPARE(run.state.inProgress, qint16(0));
 }
 
 QTEST_MAIN(TestCheckRunHttp)

@@ -41,6 +41,9 @@ private slots:
     void decode_data();
     void decode();
 
+    // Last: it ends the application's event loops for good.
+    void quittingStopsTheWait();
+
 private:
     QTemporaryDir certificates;
     QString certificateFile;
@@ -421,6 +424,24 @@ void TestPageDownload::decode()
     QFETCH(QByteArray, contentType);
     QFETCH(QString, text);
     QCOMPARE(PageDownload::decode(body, contentType), text);
+}
+
+void TestPageDownload::quittingStopsTheWait()
+{
+    HttpTestServer server;
+    HttpTestServer::Response response;
+    response.body = QByteArray(300, 'x');
+    response.trickleMs = 100;
+    server.serve("/slow", response);
+    PageDownload download;
+    QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(download.fetch(server.url("/slow")).isEmpty());
+    QVERIFY2(clock.elapsed() < 20000, "quitting did not stop the download");
+    // Later downloads while the application ends come back empty at once.
+    server.servePage("/page", "fine");
+    QVERIFY(download.fetch(server.url("/page")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPageDownload)
