@@ -1,48 +1,61 @@
 # Installs both programs into one folder (each finds the other beside itself),
 # commands on the PATH that lead there, the icon, menu entries for both
 # programs, and an autostart entry that starts the checker with the session.
+#
+# Every path that ends up inside a file or a link is worked out when the
+# install runs (cmake/InstallEntries.cmake), from the prefix in force then, so
+# that `cmake --install <build> --prefix <dir>` gives entries that name <dir>.
 include(GNUInstallDirs)
 
-set(QUORLIN_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/quorlin)
-set(QUORLIN_LAUNCH_DIR ${CMAKE_INSTALL_FULL_BINDIR})
+set(QUORLIN_PROGRAM_DIR lib/quorlin)
+set(QUORLIN_AUTOSTART_DIR "" CACHE PATH
+    "Folder of the autostart entry (empty: /etc/xdg/autostart for the prefixes /usr and /usr/local, which sessions read, else <prefix>/etc/xdg/autostart)")
+include(${CMAKE_CURRENT_LIST_DIR}/AutostartDir.cmake)
 
 install(TARGETS Quorlin config RUNTIME DESTINATION ${QUORLIN_PROGRAM_DIR})
-
-# Symbolic links keep applicationDirPath() at the program folder, since it is
-# read from /proc/self/exe, which names the link's target.
-file(RELATIVE_PATH QUORLIN_BIN_TO_PROGRAMS
-     ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${QUORLIN_PROGRAM_DIR})
-install(CODE "
-    set(bin \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}\")
-    file(MAKE_DIRECTORY \"\${bin}\")
-    file(CREATE_LINK \"${QUORLIN_BIN_TO_PROGRAMS}/Quorlin\" \"\${bin}/quorlin\" SYMBOLIC)
-    file(CREATE_LINK \"${QUORLIN_BIN_TO_PROGRAMS}/config\" \"\${bin}/quorlin-config\" SYMBOLIC)
-    message(STATUS \"Installing: \${bin}/quorlin, \${bin}/quorlin-config\")
-")
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME quorlin.svg)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME quorlin.png)
 
-foreach(entry quorlin quorlin-config quorlin-autostart)
-    configure_file(${PROJECT_SOURCE_DIR}/resources/${entry}.desktop.in
-                   ${CMAKE_BINARY_DIR}/desktop/${entry}.desktop @ONLY)
-endforeach()
-install(FILES ${CMAKE_BINARY_DIR}/desktop/quorlin.desktop
-              ${CMAKE_BINARY_DIR}/desktop/quorlin-config.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_BINARY_DIR}/desktop/quorlin-autostart.desktop
-        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart RENAME quorlin.desktop)
+# The commands on the PATH, the menu entries and the autostart entry.
+install(CODE "
+    set(QUORLIN_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+    set(QUORLIN_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
+    set(QUORLIN_PROGRAM_DIR \"${QUORLIN_PROGRAM_DIR}\")
+    set(QUORLIN_AUTOSTART_DIR \"${QUORLIN_AUTOSTART_DIR}\")
+    set(QUORLIN_ENTRIES \"${PROJECT_SOURCE_DIR}/resources\")
+")
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/InstallEntries.cmake)
 
-# A Debian package: cpack -G DEB in the build folder.
+# A Debian package: configure with -DCMAKE_INSTALL_PREFIX=/usr, build, then
+# cpack -G DEB in the build folder.
 set(CPACK_PACKAGE_NAME quorlin)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Quorlin developers <dev@quorlin.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watches web pages for changes from the notification area")
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Quorlin downloads the pages of your list every hour, keeps their text and"
+    "looks for each page's check string; when the string is gone, it offers to"
+    "open the page in your browser. The checker sits in the notification area"
+    "and starts with your session; Quorlin Config edits the list and the options.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ca-certificates, fonts-liberation2")
+# What the libraries do not say: the platform plugin that puts windows on an X
+# or XWayland screen, the certificates HTTPS pages are verified against, and
+# the fonts the windows are laid out for. xdg-utils opens pages in the browser.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ca-certificates, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_STRIP_FILES ON)
+# The autostart entry under /etc is a configuration file: an administrator's
+# change to it (Hidden=true turns autostart off) survives upgrades, and purge
+# removes it. Left behind by a plain remove, its TryExec keeps it from acting.
+quorlin_autostart_dir("${CMAKE_INSTALL_PREFIX}" "${QUORLIN_AUTOSTART_DIR}" QUORLIN_PACKAGE_AUTOSTART)
+if(QUORLIN_PACKAGE_AUTOSTART MATCHES "^/etc/")
+    file(WRITE ${CMAKE_BINARY_DIR}/package/conffiles "${QUORLIN_PACKAGE_AUTOSTART}/quorlin.desktop\n")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/package/conffiles)
+endif()
 include(CPack)

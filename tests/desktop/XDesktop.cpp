@@ -1,0 +1,194 @@
+#include "XDesktop.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace xdesktop
+{
+
+bool inCi()
+{
+    return !qEnvironmentVariableIsEmpty("CI");
+}
+
+QStringList missingPrograms(const QStringList &programs)
+{
+    QStringList missing;
+    for (const QString &program : programs) {
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            missing.append(program);
+    }
+    return missing;
+}
+
+VirtualScreen::~VirtualScreen()
+{
+    if (pid > 0) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+// The server writes its display number and a newline to the descriptor given
+// with -displayfd once it accepts connections.
+bool VirtualScreen::start(int width, int height)
+{
+    const QString server = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (server.isEmpty())
+        return false;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return false;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const QByteArray path = server.toLocal8Bit();
+    const QByteArray screen = QByteArray::number(width) + 'x' + QByteArray::number(height) + "x24";
+    const char *argv[] = {path.constData(),   "-displayfd", "3",   "-screen", "0",
+                          screen.constData(), "-nolisten",  "tcp", nullptr};
+    const int spawned = ::posix_spawn(&pid, path.constData(), &actions, nullptr,
+                                      const_cast<char **>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (spawned != 0) {
+        pid = -1;
+        ::close(pipeFds[0]);
+        return false;
+    }
+
+    QByteArray number;
+    QDeadlineTimer deadline(20000);
+    while (!number.endsWith('\n') && !deadline.hasExpired()) {
+        pollfd waitFor{pipeFds[0], POLLIN, 0};
+        if (::poll(&waitFor, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char chunk[16];
+        const ssize_t got = ::read(pipeFds[0], chunk, sizeof chunk);
+        if (got <= 0)
+            break;
+        number.append(chunk, got);
+    }
+    ::close(pipeFds[0]);
+    if (!number.endsWith('\n'))
+        return false;
+    name = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    qputenv("DISPLAY", name.toLocal8Bit());
+    return true;
+}
+
+Tray::~Tray()
+{
+    stop();
+}
+
+bool Tray::start()
+{
+    trayer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    trayer.setStandardOutputFile(QProcess::nullDevice());
+    trayer.start(QStringLiteral("trayer"),
+                 {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                  QStringLiteral("--height"), QStringLiteral("32"), QStringLiteral("--SetDockType"),
+                  QStringLiteral("true"), QStringLiteral("--transparent"),
+                  QStringLiteral("false")});
+    if (!trayer.waitForStarted(10000))
+        return false;
+    QDeadlineTimer deadline(10000);
+    while (!trayOwned()) {
+        if (deadline.hasExpired() || trayer.state() != QProcess::Running)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+void Tray::stop()
+{
+    if (trayer.state() == QProcess::NotRunning)
+        return;
+    trayer.terminate();
+    if (!trayer.waitForFinished(5000))
+        trayer.kill();
+    trayer.waitForFinished(5000);
+}
+
+QString run(const QString &program, const QStringList &arguments, int *exitCode)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::SeparateChannels);
+    tool.start(program, arguments);
+    tool.waitForFinished(20000);
+    if (exitCode)
+        *exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+// xwininfo -tree prints one window a line, indented by depth:
+//   0x200010 "Quorlin": ("Quorlin" "Quorlin")  22x30+0+0  +617+1
+// where the last pair is the window's place on the screen.
+QRect embeddedIcon(const QString &className)
+{
+    static const QRegularExpression line(QStringLiteral(
+        R"re(^(\s*)0x[0-9a-f]+ .*\("([^"]*)" "([^"]*)"\)\s+(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$)re"));
+    const QStringList lines =
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")})
+            .split(QLatin1Char('\n'));
+    qsizetype panelDepth = -1;
+    for (const QString &text : lines) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (!match.hasMatch())
+            continue;
+        const qsizetype depth = match.capturedLength(1);
+        if (panelDepth >= 0 && depth <= panelDepth)
+            panelDepth = -1;
+        if (match.captured(3) == QLatin1String("trayer") &&
+            match.captured(2) == QLatin1String("panel"))
+            panelDepth = depth;
+        else if (panelDepth >= 0 && match.captured(2) == className)
+            return QRect(match.captured(6).toInt(), match.captured(7).toInt(),
+                         match.captured(4).toInt(), match.captured(5).toInt());
+    }
+    return {};
+}
+
+bool trayOwned()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+QStringList visibleWindows(const QString &className)
+{
+    const QString found =
+        run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                        QStringLiteral("--class"), className});
+    return found.isEmpty() ? QStringList() : found.split(QLatin1Char('\n'));
+}
+
+void click(QPoint at, int button)
+{
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+         QStringLiteral("click"), QString::number(button)});
+}
+
+void key(const QString &name)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), name});
+}
+
+} // namespace xdesktop
