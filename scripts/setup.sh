@@ -5,7 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(qt6-base-dev libcurl4-openssl-dev cmake g++ make ca-certificates fonts-liberation2
-          openssl)
+          openssl
+          # The install, package and desktop tests: entry validation, cpack's
+          # dependency scan, and an X screen with a tray host and X tools.
+          desktop-file-utils dpkg-dev file xvfb trayer xdotool x11-utils libxcb1-dev)
 
 missing=()
 for package in "${PACKAGES[@]}"; do

@@ -1,17 +1,19 @@
 #include "XDesktop.h"
 
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QSystemTrayIcon>
 #include <QThread>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 extern char **environ;
 
@@ -139,8 +141,9 @@ QString run(const QString &program, const QStringList &arguments, int *exitCode)
 }
 
 // xwininfo -tree prints one window a line, indented by depth:
-//   0x200010 "Quorlin": ("Quorlin" "Quorlin")  22x30+0+0  +617+1
-// where the last pair is the window's place on the screen.
+//   0x200010 "Quorlin": ("quorlin" "Quorlin")  22x30+0+0  +617+1
+// with WM_CLASS's instance and class names, and the window's place on the
+// screen last.
 QRect embeddedIcon(const QString &className)
 {
     static const QRegularExpression line(QStringLiteral(
@@ -159,16 +162,32 @@ QRect embeddedIcon(const QString &className)
         if (match.captured(3) == QLatin1String("trayer") &&
             match.captured(2) == QLatin1String("panel"))
             panelDepth = depth;
-        else if (panelDepth >= 0 && match.captured(2) == className)
+        else if (panelDepth >= 0 && match.captured(3) == className)
             return QRect(match.captured(6).toInt(), match.captured(7).toInt(),
                          match.captured(4).toInt(), match.captured(5).toInt());
     }
     return {};
 }
 
+// Asked afresh each time (Qt's own answer keeps a tray it has once seen).
 bool trayOwned()
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return false;
+    xcb_connection_t *connection = x11->connection();
+    const QByteArray name = "_NET_SYSTEM_TRAY_S0";
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return false;
+    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+    const bool owned = owner && owner->owner != XCB_NONE;
+    std::free(owner);
+    std::free(atom);
+    return owned;
 }
 
 QStringList visibleWindows(const QString &className)

@@ -57,8 +57,8 @@ QString run(const QString &program, const QStringList &arguments, int *exitCode 
 // coordinates; empty while there is none.
 QRect embeddedIcon(const QString &className);
 
-// Whether a tray host owns the tray selection of this screen (asked of the
-// X server through this application's own connection).
+// Whether a tray host owns the tray selection of screen 0 (asked of the X
+// server through this application's own connection).
 bool trayOwned();
 
 // The mapped top-level windows of WM_CLASS `className` (X ids), as xdotool

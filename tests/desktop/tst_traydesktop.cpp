@@ -1,0 +1,230 @@
+#include "CheckerBench.h"
+#include "CloseChannel.h"
+#include "Form2.h"
+#include "Layout.h"
+#include "Store.h"
+#include "TestHome.h"
+#include "XDesktop.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+// The checker on an X screen of the test's own with a real XEmbed tray host
+// (trayer), the way a session starts it: often before the panel is up, and
+// sometimes on a desktop with no notification area at all.
+class TestTrayDesktop : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestTrayDesktop(bool haveScreen) : haveScreen(haveScreen) {}
+
+private slots:
+    void initTestCase();
+
+    void iconArrivesWithALaterTray();
+    void realCheckerStartedBeforeThePanel();
+    void noTrayKeepsTheCheckerReachable();
+
+private:
+    bool haveScreen;
+};
+
+namespace
+{
+
+// One action, on a port where nothing listens: nothing is downloaded within
+// the test anyway, the first checkpoint is a minute away.
+bool storeOneAction(Store &store)
+{
+    return layout::append(store, 0, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
+                          QStringLiteral("version 2.25"));
+}
+
+// Starts a checker program on the test's screen; its store and close-request
+// folder are the current TestHome's.
+void startChecker(QProcess &checker, const QString &program)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    checker.setProcessEnvironment(env);
+    checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    checker.setStandardOutputFile(QProcess::nullDevice());
+    checker.start(program, {});
+}
+
+QString channelEntry(const QProcess &process)
+{
+    return closechannel::folder() + QStringLiteral("/Quorlin.") +
+           QString::number(process.processId());
+}
+
+// The program a running process was started from, links resolved.
+QString programOf(qint64 pid)
+{
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+}
+
+} // namespace
+
+void TestTrayDesktop::initTestCase()
+{
+    const QStringList missing =
+        xdesktop::missingPrograms({QStringLiteral("Xvfb"), QStringLiteral("trayer"),
+                                   QStringLiteral("xdotool"), QStringLiteral("xwininfo")});
+    if (!missing.isEmpty()) {
+        const QByteArray why = "missing: " + missing.join(QLatin1Char(' ')).toLocal8Bit() +
+                               " (packages xvfb trayer xdotool x11-utils)";
+        if (xdesktop::inCi())
+            QFAIL(why.constData());
+        QSKIP(why.constData());
+    }
+    QVERIFY2(haveScreen, "Xvfb did not come up");
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QVERIFY(!xdesktop::trayOwned());
+}
+
+// The icon is shown before any tray exists; once trayer comes up, the icon is
+// embedded in it, and a right click on it through the X server opens the menu
+// with its five items, which the keyboard then works.
+void TestTrayDesktop::iconArrivesWithALaterTray()
+{
+    TestHome home;
+    CheckerBench bench;
+    QVERIFY(storeOneAction(bench.store));
+    QVERIFY(bench.form1.formLoad());
+    QVERIFY(bench.form1.trayIcon.isVisible());
+    QVERIFY(bench.form1.trayIcon.geometry().isEmpty());
+
+    xdesktop::Tray tray;
+    QVERIFY(tray.start());
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.form1.trayIcon.geometry().isEmpty(), 10000);
+    // Where the tray host put it, as the X server has it.
+    QRect icon;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
+
+    xdesktop::click(icon.center(), 3);
+    QMenu &menu = bench.form1.mnuPopup;
+    QTRY_VERIFY_WITH_TIMEOUT(menu.isVisible(), 10000);
+    QStringList captions;
+    const QList<QAction *> items = menu.actions();
+    for (const QAction *item : items) {
+        QVERIFY(item->isVisible() && item->isEnabled());
+        captions.append(item->text());
+    }
+    QCOMPARE(captions, QStringList({QStringLiteral("&Debug"), QStringLiteral("&About"),
+                                    QStringLiteral("&Check Now"), QStringLiteral("&Launch Config"),
+                                    QStringLiteral("&Exit")}));
+    // Opened where the pointer was, on the screen.
+    QVERIFY(menu.geometry().adjusted(-2, -2, 2, 2).contains(icon.center()) ||
+            menu.geometry().intersects(icon.adjusted(-40, -40, 40, 40)));
+    QVERIFY(menu.screen()->geometry().contains(menu.geometry()));
+
+    xdesktop::key(QStringLiteral("d"));
+    QTRY_VERIFY_WITH_TIMEOUT(!menu.isVisible(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bench.form1.status.isLoaded() && bench.form1.status.form()->isVisible(), 10000);
+
+    // Exit takes the icon out of the tray.
+    bench.form1.formUnload();
+    QTRY_VERIFY_WITH_TIMEOUT(xdesktop::embeddedIcon(QCoreApplication::applicationName()).isEmpty(),
+                             10000);
+}
+
+// The built checker, started through a link in another folder before the
+// panel, as a session's autostart does: its icon lands in the tray that comes
+// up later, its menu opens on a right click, and its Launch Config starts
+// config from the checker's own folder, past the link.
+void TestTrayDesktop::realCheckerStartedBeforeThePanel()
+{
+    TestHome home;
+    Store store;
+    QVERIFY(storeOneAction(store));
+    QTemporaryDir commands;
+    const QString command = commands.path() + QStringLiteral("/quorlin");
+    QVERIFY(QFile::link(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), command));
+
+    QProcess checker;
+    startChecker(checker, command);
+    QVERIFY(checker.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channelEntry(checker)), 20000);
+    // The splash goes after three seconds; then no window of it is mapped.
+    QTRY_VERIFY_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 15000);
+
+    xdesktop::Tray tray;
+    QVERIFY(tray.start());
+    QRect icon;
+    QTRY_VERIFY_WITH_TIMEOUT(!(icon = xdesktop::embeddedIcon(QStringLiteral("Quorlin"))).isEmpty(),
+                             10000);
+    QTRY_COMPARE_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).size(), 1, 10000);
+
+    xdesktop::click(icon.center(), 3);
+    // The menu is the second mapped window.
+    QTRY_COMPARE_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).size(), 2, 10000);
+    xdesktop::key(QStringLiteral("l"));
+
+    QString config;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(config = xdesktop::run(QStringLiteral("xdotool"),
+                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                  QStringLiteral("--name"), QStringLiteral("^Quorlin Config$")}))
+             .isEmpty(),
+        20000);
+    const qint64 configPid =
+        xdesktop::run(QStringLiteral("xdotool"),
+                      {QStringLiteral("getwindowpid"), config.section(QLatin1Char('\n'), 0, 0)})
+            .toLongLong();
+    QVERIFY(configPid > 0);
+    QCOMPARE(programOf(configPid),
+             QFileInfo(QStringLiteral(QUORLIN_BIN_DIR "/config")).canonicalFilePath());
+    ::kill(pid_t(configPid), SIGTERM);
+
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(checker.waitForFinished(10000));
+    QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(checker.exitCode(), 0);
+}
+
+// With no notification area at all the checker goes on running, past its
+// splash, and the close request still reaches and ends it.
+void TestTrayDesktop::noTrayKeepsTheCheckerReachable()
+{
+    TestHome home;
+    Store store;
+    QVERIFY(storeOneAction(store));
+    QVERIFY(!xdesktop::trayOwned());
+
+    QProcess checker;
+    startChecker(checker, QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"));
+    QVERIFY(checker.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channelEntry(checker)), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 15000);
+    QCOMPARE(checker.state(), QProcess::Running);
+
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(checker.waitForFinished(10000));
+    QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(checker.exitCode(), 0);
+}
+
+// The screen must be up, and the platform chosen, before the application
+// connects to its display.
+int main(int argc, char *argv[])
+{
+    xdesktop::VirtualScreen screen;
+    const bool haveScreen = screen.start(1024, 768);
+    qputenv("QT_QPA_PLATFORM", haveScreen ? "xcb" : "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    TestTrayDesktop test(haveScreen);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_traydesktop.moc"
