@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -26,13 +27,45 @@ struct PageDownload::Transfer {
     std::mutex socketsLock;
     std::set<curl_socket_t> sockets;
 
+    // One worker thread serves every download of the handle: started with the
+    // first, it waits for the next one in between and ends with the object.
+    std::thread worker;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool requested = false; // a download waits for the worker
+    bool finished = false;  // the worker is done with it, the loop told
+    bool stopping = false;
+    CURLcode result = CURLE_OK;
+    QEventLoop *loop = nullptr;
+
     void reset()
     {
-        body.clear();
+        // The buffer is kept for the next page unless a large page grew it.
+        if (body.capacity() > KeptBodyCapacity)
+            body = QByteArray();
+        body.resize(0);
         tooLarge = false;
         downgrade = false;
         cancelled = false;
     }
+
+    // Stops the download under way: shutting its sockets down wakes curl at
+    // once, and it then sees the flag.
+    void cancel()
+    {
+        cancelled = true;
+        const std::lock_guard<std::mutex> guard(socketsLock);
+        for (const curl_socket_t socket : sockets)
+            ::shutdown(socket, SHUT_RDWR);
+    }
+
+    void serve();
+    // Hands the download to the worker and waits in `waitLoop` until the
+    // worker has finished it; cancels it when the loop ends before that.
+    CURLcode perform(QEventLoop &waitLoop);
+    ~Transfer();
+
+    static constexpr qsizetype KeptBodyCapacity = 256 * 1024;
 };
 
 namespace
@@ -183,6 +216,60 @@ std::optional<QStringDecoder> decoderFor(const QByteArray &label)
 
 } // namespace
 
+void Transfer::serve()
+{
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+        wake.wait(guard, [this] { return requested || stopping; });
+        if (stopping)
+            return;
+        requested = false;
+        guard.unlock();
+        const CURLcode code = curl_easy_perform(curl);
+        guard.lock();
+        result = code;
+        // Told while holding the lock: the loop lives until `finished` is seen.
+        QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+        finished = true;
+        wake.notify_all();
+    }
+}
+
+CURLcode Transfer::perform(QEventLoop &waitLoop)
+{
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!worker.joinable())
+            worker = std::thread([this] { serve(); });
+        loop = &waitLoop;
+        finished = false;
+        requested = true;
+    }
+    wake.notify_all();
+    waitLoop.exec();
+    std::unique_lock<std::mutex> guard(lock);
+    // The loop also ends when the application quits: the download then stops.
+    if (!finished) {
+        guard.unlock();
+        cancel();
+        guard.lock();
+    }
+    wake.wait(guard, [this] { return finished; });
+    loop = nullptr;
+    return result;
+}
+
+Transfer::~Transfer()
+{
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        stopping = true;
+    }
+    wake.notify_all();
+    if (worker.joinable())
+        worker.join();
+}
+
 PageDownload::PageDownload(int timeoutSeconds)
     : timeoutSeconds(timeoutSeconds), transfer(std::make_unique<Transfer>())
 {
@@ -249,18 +336,7 @@ QString PageDownload::fetch(const QString &url)
     prepare(url.toUtf8());
 
     QEventLoop loop;
-    std::atomic<bool> done = false;
-    CURLcode result = CURLE_OK;
-    std::thread worker([&] {
-        result = curl_easy_perform(curl);
-        done = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    // The loop also ends when the application quits: the download then stops.
-    if (!done)
-        cancel();
-    worker.join();
+    const CURLcode result = transfer->perform(loop);
     busy = false;
 
     if (result != CURLE_OK || transfer->cancelled || transfer->tooLarge || transfer->downgrade)
@@ -268,7 +344,7 @@ QString PageDownload::fetch(const QString &url)
     char *contentType = nullptr;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
     const QString text = decode(transfer->body, QByteArray(contentType));
-    transfer->body = QByteArray();
+    transfer->reset();
     return text;
 }
 
@@ -276,11 +352,7 @@ void PageDownload::cancel()
 {
     if (!busy)
         return;
-    transfer->cancelled = true;
-    // Shutting the sockets down wakes curl at once; it then sees the cancel.
-    const std::lock_guard<std::mutex> lock(transfer->socketsLock);
-    for (const curl_socket_t socket : transfer->sockets)
-        ::shutdown(socket, SHUT_RDWR);
+    transfer->cancel();
 }
 
 QString PageDownload::decode(const QByteArray &body, const QByteArray &contentType)
