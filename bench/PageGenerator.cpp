@@ -143,3 +143,20 @@ QByteArray generatePage(qsizetype size, quint32 seed)
     out += end;
     return out;
 }
+
+QByteArray generateMarkupPage(qsizetype size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray out;
+    out.reserve(size + 4096);
+    out += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"></head><body>\n";
+    const QByteArray end = "<p>version 2.25</p></body></html>\n";
+    while (out.size() + end.size() < size) {
+        const QByteArray id = QByteArray::number(random.bounded(100000));
+        out += "<div class=\"row\" id=\"r" + id + "\"><span class=\"c\"><a href=\"/i/" + id +
+               "\"><img src=\"/p/" + id + ".png\" alt=\"\"></a></span><span>" +
+               char('a' + random.bounded(26)) + "</span><br><i></i></div>\n";
+    }
+    out += end;
+    return out;
+}

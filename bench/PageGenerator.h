@@ -6,3 +6,8 @@
 // scripts, navigation lists, headings, paragraphs with links and a little
 // non-ASCII text, tables and comments. The same seed gives the same page.
 QByteArray generatePage(qsizetype size, quint32 seed = 1);
+
+// A page of about `size` bytes that is nearly all markup: nested tags with
+// attributes and a character or two between them, the check string
+// "version 2.25" near its end.
+QByteArray generateMarkupPage(qsizetype size, quint32 seed = 1);

@@ -60,7 +60,9 @@ struct Scanner {
         }
     }
 
+    // Whole blocks of 64 characters from p on; returns where they end.
     const char16_t *vector(const char16_t *p, const char16_t *end);
+    const char16_t *vectorWide(const char16_t *p, const char16_t *end);
 };
 
 #if defined(QUORLIN_VECTOR_SCAN)
@@ -111,6 +113,23 @@ bool error404In(const char16_t (&before)[8], const char16_t *p, const char16_t *
     return false;
 }
 
+// The characters of a block of 64 that the page text keeps, one bit each.
+// The positions after which the scan is outside a stretch run from each "<"
+// up to the next ">": adding the "<" marks to the complement of the ">" marks
+// carries through exactly those runs. `outsideBefore` (1 or 0) is carried
+// from block to block.
+inline std::uint64_t keptOf(const Marks &marks, std::uint64_t &outsideBefore)
+{
+    const std::uint64_t notClose = ~marks.close;
+    std::uint64_t sum = 0;
+    __builtin_add_overflow(notClose, marks.open, &sum);
+    __builtin_add_overflow(sum, outsideBefore, &sum);
+    const std::uint64_t outsideAfter = ((sum ^ notClose) & notClose) | marks.open;
+    const std::uint64_t keep = ~((outsideAfter << 1) | outsideBefore) & ~marks.open;
+    outsideBefore = outsideAfter >> 63;
+    return keep;
+}
+
 // One bit for each of the 64 characters at p.
 __attribute__((target("ssse3,popcnt"), always_inline)) inline Marks marksAt(const char16_t *p)
 {
@@ -132,13 +151,10 @@ __attribute__((target("ssse3,popcnt"), always_inline)) inline Marks marksAt(cons
     return marks;
 }
 
-// Sixty-four characters at a time, without a branch on the markup. The
-// positions after which the scan is outside a stretch run from each "<" up to
-// the next ">": adding the "<" marks to the complement of the ">" marks
-// carries through exactly those runs. The kept characters of each eight are
-// then packed with one byte shuffle. The sixteen bytes written may reach past
-// the kept characters, never past the output, because the text is never
-// longer than the part of the page read so far.
+// Sixty-four characters at a time, without a branch on the markup. The kept
+// characters of each eight are packed with one byte shuffle. The sixteen
+// bytes written may reach past the kept characters, never past the output,
+// because the text is never longer than the part of the page read so far.
 __attribute__((target("ssse3,popcnt"))) const char16_t *Scanner::vector(const char16_t *p,
                                                                         const char16_t *end)
 {
@@ -155,13 +171,7 @@ __attribute__((target("ssse3,popcnt"))) const char16_t *Scanner::vector(const ch
         if (marks.fours && !found)
             found = error404In(before, p, end, marks.fours);
         std::memcpy(before, p + 56, sizeof before);
-        const std::uint64_t notClose = ~marks.close;
-        std::uint64_t sum = 0;
-        __builtin_add_overflow(notClose, marks.open, &sum);
-        __builtin_add_overflow(sum, outsideBefore, &sum);
-        const std::uint64_t outsideAfter = ((sum ^ notClose) & notClose) | marks.open;
-        const std::uint64_t keep = ~((outsideAfter << 1) | outsideBefore) & ~marks.open;
-        outsideBefore = outsideAfter >> 63;
+        const std::uint64_t keep = keptOf(marks, outsideBefore);
         for (int i = 0; i < 8; ++i) {
             const unsigned kept = unsigned(keep >> (8 * i)) & 0xFF;
             const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8 * i));
@@ -177,9 +187,63 @@ __attribute__((target("ssse3,popcnt"))) const char16_t *Scanner::vector(const ch
     return p;
 }
 
-bool vectorScanWorks()
+// One bit for each of the 64 characters in `low` and `high` that equals `c`.
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline std::uint64_t
+wideMarks(__m512i low, __m512i high, __m512i c)
+{
+    return std::uint64_t(_mm512_cmpeq_epi16_mask(low, c)) |
+           std::uint64_t(_mm512_cmpeq_epi16_mask(high, c)) << 32;
+}
+
+// The same with 64-byte vectors: the marks come straight out of the
+// comparisons as bit masks, and the kept characters of each 32 are packed
+// with one compress. Each 64-byte store lies within the 32 characters just
+// loaded, for the same reason as above.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) const char16_t *
+Scanner::vectorWide(const char16_t *p, const char16_t *end)
+{
+    char16_t *to = out;
+    bool found = error404;
+    std::uint64_t outsideBefore = inText ? 0 : 1;
+    char16_t before[8] = {};
+    const __m512i openChar = _mm512_set1_epi16(short(u'<'));
+    const __m512i closeChar = _mm512_set1_epi16(short(u'>'));
+    const __m512i fourChar = _mm512_set1_epi16(short(u'4'));
+    for (; end - p >= 64; p += 64) {
+        const __m512i low = _mm512_loadu_si512(p);
+        const __m512i high = _mm512_loadu_si512(p + 32);
+        Marks marks;
+        marks.open = wideMarks(low, high, openChar);
+        marks.close = wideMarks(low, high, closeChar);
+        marks.fours = wideMarks(low, high, fourChar);
+        if (marks.fours && !found)
+            found = error404In(before, p, end, marks.fours);
+        std::memcpy(before, p + 56, sizeof before);
+        const std::uint64_t keep = keptOf(marks, outsideBefore);
+        const auto keepLow = __mmask32(keep);
+        const auto keepHigh = __mmask32(keep >> 32);
+        _mm512_storeu_si512(to, _mm512_maskz_compress_epi16(keepLow, low));
+        to += _mm_popcnt_u32(keepLow);
+        _mm512_storeu_si512(to, _mm512_maskz_compress_epi16(keepHigh, high));
+        to += _mm_popcnt_u32(keepHigh);
+    }
+    out = to;
+    error404 = found;
+    inText = outsideBefore == 0;
+    return p;
+}
+
+bool narrowScanWorks()
 {
     static const bool works = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    return works;
+}
+
+bool wideScanWorks()
+{
+    static const bool works = narrowScanWorks() && __builtin_cpu_supports("avx512f") &&
+                              __builtin_cpu_supports("avx512bw") &&
+                              __builtin_cpu_supports("avx512vbmi2");
     return works;
 }
 
@@ -190,7 +254,17 @@ const char16_t *Scanner::vector(const char16_t *p, const char16_t *)
     return p;
 }
 
-bool vectorScanWorks()
+const char16_t *Scanner::vectorWide(const char16_t *p, const char16_t *)
+{
+    return p;
+}
+
+bool narrowScanWorks()
+{
+    return false;
+}
+
+bool wideScanWorks()
 {
     return false;
 }
@@ -205,7 +279,7 @@ bool surelyHasText(const QString &page)
     return close >= 0 && page.indexOf(QLatin1Char('<'), close + 1) > close + 1;
 }
 
-PageScan scan(QString page, bool vector)
+PageScan scan(QString page, ScanWidth width)
 {
     // Where the last stretch begins when it never meets its "<": at the first
     // ">" after the last "<". Looked up before the page is overwritten.
@@ -221,11 +295,14 @@ PageScan scan(QString page, bool vector)
     Scanner scanner{chars};
     // The vector scan takes whole blocks of 64 and looks for "ERROR 404" on
     // the way; the rest is looked at here, before anything is overwritten.
-    const bool useVector = vector && vectorScanWorks();
-    const qsizetype vectorEnd = useVector ? size / 64 * 64 : 0;
+    const bool wide = width == ScanWidth::Widest && wideScanWorks();
+    const bool narrow = !wide && width != ScanWidth::Plain && narrowScanWorks();
+    const qsizetype vectorEnd = wide || narrow ? size / 64 * 64 : 0;
     scanner.error404 =
         reportsError404(QStringView(chars + std::max<qsizetype>(0, vectorEnd - 6), end));
-    if (useVector)
+    if (wide)
+        p = scanner.vectorWide(p, end);
+    else if (narrow)
         p = scanner.vector(p, end);
     scanner.plain(p, end);
     if (scanner.inText)
@@ -270,19 +347,19 @@ bool containsVector(QStringView text, QStringView part)
 
 } // namespace
 
-PageScan scanPage(QString page)
+PageScan scanPage(QString page, ScanWidth width)
 {
-    return scan(std::move(page), true);
+    return scan(std::move(page), width);
 }
 
 QString pageText(const QString &page)
 {
-    return scan(page, true).text;
+    return scan(page, ScanWidth::Widest).text;
 }
 
 QString pageTextPlain(const QString &page)
 {
-    return scan(page, false).text;
+    return scan(page, ScanWidth::Plain).text;
 }
 
 bool containsText(QStringView text, QStringView part)

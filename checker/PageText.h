@@ -23,7 +23,14 @@ struct PageScan {
     QString text;
     bool error404 = false;
 };
-PageScan scanPage(QString page);
+// The widest instructions the scan may use; each machine uses the widest it
+// has of these. All give the same answer (tests compare them).
+enum class ScanWidth {
+    Plain,  // one character at a time
+    Narrow, // 16-byte vectors (SSSE3)
+    Widest, // 64-byte vectors that compress the kept characters (AVX-512 VBMI2)
+};
+PageScan scanPage(QString page, ScanWidth width = ScanWidth::Widest);
 
 // True when `part` occurs in `text`: case-sensitive, literal, the same answer
 // as QStringView::contains, quicker on long pages. An empty part is in every

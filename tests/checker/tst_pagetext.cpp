@@ -97,6 +97,7 @@ void TestPageText::pageText()
     QCOMPARE(::pageText(page), text);
     QCOMPARE(pageTextPlain(page), text);
     QCOMPARE(scanPage(page).text, text);
+    QCOMPARE(scanPage(page, ScanWidth::Narrow).text, text);
 }
 
 void TestPageText::randomPagesMatchThePlainScan()
@@ -117,6 +118,7 @@ void TestPageText::randomPagesMatchThePlainScan()
         const QString expected = plainPageText(page);
         QCOMPARE(::pageText(page), expected);
         QCOMPARE(pageTextPlain(page), expected);
+        QCOMPARE(scanPage(page, ScanWidth::Narrow).text, expected);
         const QString check = page.mid(length / 3, 5);
         QCOMPARE(::containsText(expected, check), expected.contains(check));
     }
@@ -159,6 +161,7 @@ void TestPageText::error404()
     for (int at = 0; at < 140; at += 7) {
         const QString longPage = QString(at, QLatin1Char('<')) + page + QString(140 - at, u'>');
         QCOMPARE(scanPage(longPage).error404, reports);
+        QCOMPARE(scanPage(longPage, ScanWidth::Narrow).error404, reports);
     }
 }
 
@@ -190,6 +193,9 @@ void TestPageText::error404AcrossBlocks()
         QCOMPARE(scanned.error404, expected);
         QCOMPARE(reportsError404(page), expected);
         QCOMPARE(scanned.text, plainPageText(page));
+        const PageScan narrow = scanPage(page, ScanWidth::Narrow);
+        QCOMPARE(narrow.error404, expected);
+        QCOMPARE(narrow.text, scanned.text);
     }
     QVERIFY(found > 100 && found < 2900);
 }

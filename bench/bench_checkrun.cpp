@@ -1,0 +1,222 @@
+// A whole check run as the checker makes it: a real store file with the action
+// list, the real downloads over HTTP, the page text and the check-string
+// search, the dates written. Only what a person sees or what the machine's
+// routes say is stood in for: the status window, the browser and the
+// connection test.
+//
+//   bench_checkrun pages DIR COUNT SIZE
+//       writes DIR/page1.html ... pageCOUNT.html, realistic pages of SIZE bytes
+//       that each hold the check string "version 2.25"
+//   bench_checkrun run BASE_URL COUNT
+//       makes COUNT actions for BASE_URL/page1.html ..., runs the list once and
+//       prints "name value" lines: the run's time from its start to "CheckDate"
+//       written, and the time the run's store reads take on their own
+//   bench_checkrun list BASE_URL COUNT
+//       only makes the COUNT actions, for a checker started on them
+//   bench_checkrun urls BASE_URL COUNT
+//       prints the COUNT page addresses, one a line
+//
+// The store lives under $XDG_CONFIG_HOME, which the caller points at a
+// folder of its own.
+
+#include "Browser.h"
+#include "CheckRun.h"
+#include "ConnectionTest.h"
+#include "DateText.h"
+#include "Layout.h"
+#include "PageDownload.h"
+#include "PageGenerator.h"
+#include "Store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace
+{
+
+const QString Check = QStringLiteral("version 2.25");
+
+class CountingStatus : public StatusDisplay
+{
+public:
+    int pages = 0;
+    void setLabel1(const QString &) override {}
+    void setLabel2(const QString &) override {}
+    void setLabel4(const QString &) override {}
+    void setLabel5(const QString &) override {}
+    void setText1(const QString &) override { ++pages; }
+};
+
+class NoBrowser : public Browser
+{
+public:
+    int opened = 0;
+    void open(const QString &) override { ++opened; }
+};
+
+class AlwaysConnected : public ConnectionTest
+{
+public:
+    bool connected() const override { return true; }
+};
+
+QString description(int i)
+{
+    return QStringLiteral("Page%1").arg(i, 4, 10, QLatin1Char('0'));
+}
+
+QString pageUrl(const QString &base, int i)
+{
+    return base + QStringLiteral("/page%1.html").arg(i);
+}
+
+void print(const char *name, double value)
+{
+    std::printf("%s %.3f\n", name, value);
+}
+
+int writePages(const QString &folder, int count, qsizetype size)
+{
+    QDir().mkpath(folder);
+    for (int i = 1; i <= count; ++i) {
+        QFile file(folder + QStringLiteral("/page%1.html").arg(i));
+        const QByteArray page = generatePage(size, quint32(i));
+        if (!page.contains(Check.toUtf8()) || !file.open(QIODevice::WriteOnly) ||
+            file.write(page) != page.size()) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(file.fileName()));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The list written in one go, in the store's own format: the same keys the
+// editor's appends would leave, without a thousand rewrites of the file.
+bool makeList(Store &store, const QString &base, int count)
+{
+    store.write(layout::Settings, layout::Limit, QStringLiteral("1"));
+    QSettings settings(store.filePath(), QSettings::IniFormat);
+    for (int i = 1; i <= count; ++i) {
+        const QString name = description(i);
+        const QString section = Store::escapeSection(name) + QLatin1Char('/');
+        settings.setValue(
+            Store::escapeSection(layout::ActionList) + QLatin1Char('/') + QString::number(i), name);
+        settings.setValue(section + layout::Url, pageUrl(base, i));
+        settings.setValue(section + layout::Check, Check);
+        settings.setValue(section + layout::Nr, QString::number(i));
+    }
+    settings.sync();
+    return settings.status() == QSettings::NoError && layout::actions(store).size() == count;
+}
+
+// The reads a run makes, in its order, with nothing else between them.
+qint64 storeReadsNs(const Store &store)
+{
+    QElapsedTimer timer;
+    timer.start();
+    qsizetype total = 0;
+    for (int position = 1;; ++position) {
+        const QString name = store.read(layout::ActionList, QString::number(position));
+        if (name.isEmpty())
+            break;
+        total += store.read(name, layout::Url).size() + store.read(name, layout::Check).size();
+    }
+    const qint64 elapsed = timer.nsecsElapsed();
+    if (total == 0)
+        std::fprintf(stderr, "the store reads found nothing\n");
+    return elapsed;
+}
+
+// The two writes of a run: the day before the list, "CheckDate" after it.
+qint64 storeWritesNs(Store &store, const Clock &clock)
+{
+    QElapsedTimer timer;
+    timer.start();
+    store.write(layout::Settings, layout::TDate, clock.todayText());
+    store.write(layout::Settings, layout::CheckDate, clock.todayText());
+    return timer.nsecsElapsed();
+}
+
+bool makeFreshList(Store &store, const QString &base, int count)
+{
+    QFile::remove(store.filePath());
+    if (makeList(store, base, count))
+        return true;
+    std::fprintf(stderr, "could not make the list in %s\n", qPrintable(store.filePath()));
+    return false;
+}
+
+int run(const QString &base, int count)
+{
+    Store store;
+    if (!makeFreshList(store, base, count))
+        return 1;
+    PageDownload download(60);
+    AlwaysConnected connection;
+    NoBrowser browser;
+    CountingStatus status;
+    SystemClock clock;
+    CheckRun checkRun(store, download, connection, browser, status, clock);
+
+    QElapsedTimer timer;
+    timer.start();
+    checkRun.request();
+    const qint64 runNs = timer.nsecsElapsed();
+
+    if (status.pages != count || browser.opened != 0 ||
+        store.read(layout::Settings, layout::CheckDate) != clock.todayText()) {
+        std::fprintf(stderr, "the run went wrong: %d of %d pages, %d opened\n", status.pages, count,
+                     browser.opened);
+        return 1;
+    }
+    print("run_ms", double(runNs) / 1e6);
+    print("store_reads_ms", double(storeReadsNs(store)) / 1e6);
+    print("store_writes_ms", double(storeWritesNs(store, clock)) / 1e6);
+    return 0;
+}
+
+int printUrls(const QString &base, int count)
+{
+    QTextStream out(stdout);
+    for (int i = 1; i <= count; ++i)
+        out << pageUrl(base, i) << '\n';
+    return 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: bench_checkrun pages DIR COUNT SIZE | run BASE_URL COUNT | "
+                         "list BASE_URL COUNT | urls BASE_URL COUNT\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 4)
+        return usage();
+    const QString &command = args.at(1);
+    const int count = args.at(3).toInt();
+    if (count < 1)
+        return usage();
+    if (command == QLatin1String("pages") && args.size() == 5)
+        return writePages(args.at(2), count, args.at(4).toLongLong());
+    if (command == QLatin1String("run") && args.size() == 4)
+        return run(args.at(2), count);
+    if (command == QLatin1String("list") && args.size() == 4) {
+        Store store;
+        return makeFreshList(store, args.at(2), count) ? 0 : 1;
+    }
+    if (command == QLatin1String("urls") && args.size() == 4)
+        return printUrls(args.at(2), count);
+    return usage();
+}
