@@ -2,7 +2,9 @@
 
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QThread>
 #include <cerrno>
@@ -208,6 +210,15 @@ void click(QPoint at, int button)
 void key(const QString &name)
 {
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), name});
+}
+
+bool saveScreen(const QRect &area, const QString &file)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect inside = area.intersected(screen->geometry());
+    const QPixmap shot =
+        screen->grabWindow(0, inside.x(), inside.y(), inside.width(), inside.height());
+    return !shot.isNull() && shot.save(file, "PNG", 9);
 }
 
 } // namespace xdesktop

@@ -70,4 +70,7 @@ void click(QPoint at, int button);
 // A key as typed (xdotool's names: "Escape", "l").
 void key(const QString &name);
 
+// Saves what the screen shows inside `area` as a PNG file.
+bool saveScreen(const QRect &area, const QString &file);
+
 } // namespace xdesktop

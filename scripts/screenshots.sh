@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Takes the README's pictures into docs/: builds (through setup.sh, into ./build
+# or $QUORLIN_BUILD), starts a virtual X screen with a window manager and a
+# tray host, and runs the two picture programs on it. Installs openbox, the
+# window manager that draws the frames, when it is missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${QUORLIN_BUILD:-build}
+bash scripts/setup.sh "$build"
+
+if ! dpkg-query -W -f='${Status}' openbox 2>/dev/null | grep -q "install ok installed"; then
+    sudo=()
+    if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends openbox
+fi
+
+run=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$run"
+}
+trap cleanup EXIT
+
+# The server picks a free display and writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -wr 3>"$run/display" 2>"$run/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do
+    grep -q . "$run/display" 2>/dev/null && break
+    sleep 0.1
+done
+DISPLAY=:$(head -n1 "$run/display")
+export DISPLAY
+export QT_QPA_PLATFORM=xcb
+
+# A home of its own, so that the window manager's and the tray's settings
+# are their defaults.
+export HOME=$run XDG_CONFIG_HOME=$run/config XDG_RUNTIME_DIR=$run/runtime
+mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+openbox >"$run/openbox.log" 2>&1 &
+pids+=($!)
+trayer --edge top --align right --widthtype percent --width 100 --height 28 --SetDockType true \
+       --transparent false >"$run/trayer.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    xwininfo -root -tree | grep -q '("panel" "trayer")' && break
+    sleep 0.1
+done
+
+mkdir -p docs
+"$build/tests/shots_checker" docs
+"$build/tests/shots_config" docs
+ls -l docs/*.png
