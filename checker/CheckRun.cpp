@@ -84,8 +84,12 @@ bool CheckRun::admitted()
             return false;
     }
     if (state.dailyLimit == 1) {
-        store.write(layout::Settings, layout::TDate, clock.todayText());
-        const QString today = store.read(layout::Settings, layout::TDate);
+        // A date that cannot be saved is not read back: the store still holds
+        // an older one, which may equal an older "CheckDate" and would hold
+        // back every run for as long as the store stays unwritable.
+        QString today = clock.todayText();
+        if (store.write(layout::Settings, layout::TDate, today))
+            today = store.read(layout::Settings, layout::TDate);
         const QString checkDate = store.read(layout::Settings, layout::CheckDate);
         if (today == checkDate)
             return false;

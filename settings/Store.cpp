@@ -1,11 +1,15 @@
 #include "Store.h"
 
+#include "StoreFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <atomic>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -44,6 +48,37 @@ void advanceModified(const QString &path, qint64 previousMs)
     const struct timespec times[2] = {{0, UTIME_OMIT}, {next / 1000, (next % 1000) * 1000000}};
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
+
+quint64 inodeOf(const QByteArray &name)
+{
+    struct stat info {
+    };
+    return ::stat(name.constData(), &info) == 0 ? static_cast<quint64>(info.st_ino) : 0;
+}
+
+// An exclusive lock on the store's folder, held while the object lives: writers
+// take turns, and the kernel releases it even when a writer is killed.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString &filePath)
+        : fd(::open(QFile::encodeName(QFileInfo(filePath).absolutePath()).constData(),
+                    O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (fd >= 0)
+            ::flock(fd, LOCK_EX);
+    }
+    ~FolderLock()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+    int fd;
+};
 
 } // namespace
 
@@ -124,7 +159,14 @@ Store::Stamp Store::currentStamp() const
 
 const QSettings &Store::current() const
 {
-    const Stamp stamp = currentStamp();
+    Stamp stamp = currentStamp();
+    if (reader && stamp == readerStamp)
+        return *reader;
+    if (hasRunawayLines()) {
+        const FolderLock lock(path);
+        if (repairLocked())
+            stamp = currentStamp();
+    }
     if (!reader) {
         reader = std::make_unique<QSettings>(path, QSettings::IniFormat);
     } else if (stamp != readerStamp) {
@@ -174,30 +216,73 @@ bool Store::removeSection(const QString &section)
     });
 }
 
+// A file damaged by hand may hold a line that would run on into the lines
+// after it. It is rewritten without such lines, so that the sections after
+// them are neither hidden from readers nor dropped by the next change.
+bool Store::hasRunawayLines() const
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && storefile::hasRunawayLines(file.readAll());
+}
+
+bool Store::repairLocked() const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    file.close();
+    if (!storefile::hasRunawayLines(text))
+        return false;
+    const qint64 before = modifiedMs(path);
+    QSaveFile repaired(path);
+    if (!repaired.open(QIODevice::WriteOnly) ||
+        repaired.write(storefile::withoutRunawayLines(text)) < 0 || !repaired.commit())
+        return false;
+    advanceModified(path, before);
+    return true;
+}
+
 // QSettings takes a file whose size and modification time (in milliseconds) it
 // has seen before as unchanged, and then neither re-reads it nor merges with
 // it before writing. Writers therefore take turns (an exclusive lock on the
 // folder, released by the kernel even when a writer is killed), and each new
 // version of the file gets a modification time later than the one it replaced,
 // so no two versions ever look alike to any reader or writer.
+//
+// QSettings also keeps a change it could not save in memory, shared by every
+// QSettings object of the process on the same file name, where reads see it and
+// the next change that succeeds saves it too. So each change goes through a
+// name of its own, a second link to the file that nothing else opens, and only
+// a saved version is moved over the store's own name. The change is saved
+// exactly when that link names a new file afterwards: QSettings replaces the
+// file whole, and only once the new version is written out.
 bool Store::edit(const std::function<bool(QSettings &)> &change)
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int lock = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lock >= 0)
-        ::flock(lock, LOCK_EX);
+    static std::atomic<quint64> edits = 0;
+    const FolderLock lock(path);
+    repairLocked();
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray alias =
+        name + ".edit-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(++edits);
+    if (::link(name.constData(), alias.constData()) != 0)
+        return false;
+    const quint64 original = inodeOf(alias);
     const qint64 before = modifiedMs(path);
     bool ok = false;
     {
-        QSettings settings(path, QSettings::IniFormat);
+        QSettings settings(QFile::decodeName(alias), QSettings::IniFormat);
         if (change(settings)) {
             settings.sync();
-            ok = settings.status() == QSettings::NoError;
+            const quint64 now = inodeOf(alias);
+            ok = now != 0 && now != original;
         }
     }
     if (ok)
+        ok = ::rename(alias.constData(), name.constData()) == 0;
+    if (!ok)
+        ::unlink(alias.constData());
+    if (ok)
         advanceModified(path, before);
-    if (lock >= 0)
-        ::close(lock);
     return ok;
 }

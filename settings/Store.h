@@ -52,6 +52,10 @@ private:
     };
 
     bool prepareFile() const;
+    // Whether the file holds lines damaged by hand, and their removal; the
+    // latter only while the writers' lock is held.
+    bool hasRunawayLines() const;
+    bool repairLocked() const;
     // One change of the file: made and saved while no other writer runs.
     bool edit(const std::function<bool(QSettings &)> &change);
     Stamp currentStamp() const;

@@ -1,0 +1,271 @@
+#include "CheckRun.h"
+#include "Figures.h"
+#include "FullDisk.h"
+#include "Layout.h"
+#include "MessageBox.h"
+#include "RunFakes.h"
+#include "Store.h"
+#include "StoreFile.h"
+#include "TestHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QtTest>
+#include <memory>
+
+// The store under faults: a file damaged by hand, a store that cannot be
+// written, and the checker's run on such a store.
+class TestStoreFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { home = std::make_unique<TestHome>(); }
+    void cleanup() { home.reset(); }
+
+    void damagedFileKeepsWholeSections_data();
+    void damagedFileKeepsWholeSections();
+    void failedWriteLeavesNoTrace_data();
+    void failedWriteLeavesNoTrace();
+    void checkRunGoesOnWithoutItsDate();
+    void fullDiskIsAnAccessError();
+
+private:
+    QString folder() const { return QFileInfo(home->storeFile()).absolutePath(); }
+    void writeFile(const QByteArray &text) const;
+    QByteArray fileText() const;
+
+    std::unique_ptr<TestHome> home;
+};
+
+namespace
+{
+
+// A store of three actions as the programs write it.
+const QByteArray GoodFile = "[%21ActionList]\n1=a\n2=b\n3=c\n\n"
+                            "[%21Settings]\nLimit=0\n\n"
+                            "[a]\nURL=http://h/a.html\nCheck=check a\nNR=1\n\n"
+                            "[b]\nURL=http://h/b.html\nCheck=\"check; b\"\nNR=2\n\n"
+                            "[c]\nURL=http://h/c.html\nCheck=check c\nNR=3\n";
+
+// Every byte value once, in a scrambled order, cut into lines of 40: binary
+// garbage with quotes, backslashes, brackets, '=' and NULs among it.
+QByteArray garbage()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char((i * 167 + 13) % 256));
+    QByteArray lines;
+    for (int at = 0; at < bytes.size(); at += 40)
+        lines.append(bytes.mid(at, 40)).append('\n');
+    return lines;
+}
+
+QByteArray insertedBefore(const QByteArray &marker, const QByteArray &text)
+{
+    QByteArray damaged = GoodFile;
+    return damaged.insert(damaged.indexOf(marker), text);
+}
+
+void verifyAction(const Store &store, const QString &description, int position)
+{
+    QCOMPARE(store.read(description, layout::Url),
+             QStringLiteral("http://h/%1.html").arg(description));
+    QCOMPARE(store.read(description, layout::Check), description == QLatin1String("b")
+                                                         ? QStringLiteral("check; b")
+                                                         : QStringLiteral("check ") + description);
+    QCOMPARE(store.read(description, layout::Nr), QString::number(position));
+}
+
+} // namespace
+
+void TestStoreFaults::writeFile(const QByteArray &text) const
+{
+    QDir().mkpath(folder());
+    QFile file(home->storeFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QByteArray TestStoreFaults::fileText() const
+{
+    QFile file(home->storeFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestStoreFaults::damagedFileKeepsWholeSections_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    // The list as it must read, and the actions whose sections stayed whole.
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QStringList>("whole");
+    const QStringList all = {"a", "b", "c"};
+    QTest::newRow("cut inside the last value")
+        << GoodFile.chopped(3) << all << QStringList{"a", "b"};
+    QTest::newRow("cut inside a section header")
+        << GoodFile.left(GoodFile.indexOf("[c]") + 2) << all << QStringList{"a", "b"};
+    QTest::newRow("cut inside a quoted value")
+        << GoodFile.left(GoodFile.indexOf("check; b") + 4) << all << QStringList{"a"};
+    QTest::newRow("binary garbage between sections")
+        << insertedBefore("[b]", garbage()) << all << all;
+    QTest::newRow("binary garbage inside a section")
+        << insertedBefore("Check=\"check; b", garbage()) << all << all;
+    QTest::newRow("a quote left open") << insertedBefore("[b]", "x=\"open\n") << all << all;
+    QTest::newRow("a line ending in a backslash") << insertedBefore("[b]", "x=y\\\n") << all << all;
+    QTest::newRow("a line that is no key") << insertedBefore("[b]", "stray\n") << all << all;
+    QTest::newRow("a duplicated section")
+        << GoodFile + "\n[b]\nURL=http://h/b.html\nCheck=\"check; b\"\nNR=2\n"
+        << all << all;
+    QTest::newRow("a section twice, the list cut")
+        << insertedBefore("3=c", "[a]\nURL=http://h/a.html\n") << QStringList{"a", "b"}
+        << QStringList{"a", "b"};
+    QTest::newRow("nothing but garbage") << garbage() << QStringList() << QStringList();
+    QTest::newRow("empty file") << QByteArray() << QStringList() << QStringList();
+}
+
+// Whatever the damage, reading neither crashes nor loses a section that is
+// still whole, and the next change keeps all of them.
+void TestStoreFaults::damagedFileKeepsWholeSections()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, list);
+    QFETCH(QStringList, whole);
+    writeFile(text);
+
+    Store store;
+    QCOMPARE(layout::actions(store), list);
+    for (const QString &description : whole)
+        verifyAction(store, description, int(list.indexOf(description)) + 1);
+
+    QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
+    const Store other;
+    QCOMPARE(other.read(layout::Settings, layout::Fw), QStringLiteral("1"));
+    QCOMPARE(layout::actions(other), list);
+    for (const QString &description : whole)
+        verifyAction(other, description, int(list.indexOf(description)) + 1);
+    QVERIFY(!storefile::hasRunawayLines(fileText()));
+
+    figures::add(QStringLiteral("damaged"),
+                 {QString::fromLatin1(QTest::currentDataTag()),
+                  QStringLiteral("%1 of %1 whole sections").arg(whole.size()),
+                  QStringLiteral("read, then written")});
+}
+
+void TestStoreFaults::failedWriteLeavesNoTrace_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("folder replaced by a file") << false;
+    QTest::newRow("disk full") << true;
+}
+
+// A write that fails says so, is not read back as if it had been saved, and
+// is not saved later along with the next write that succeeds.
+void TestStoreFaults::failedWriteLeavesNoTrace()
+{
+    QFETCH(bool, diskFull);
+    Store store;
+    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+                           QStringLiteral("check a")));
+    const QByteArray before = fileText();
+
+    std::unique_ptr<FullDisk> full;
+    QString how = QStringLiteral("folder replaced by a file");
+    if (diskFull) {
+        full = std::make_unique<FullDisk>(folder());
+        QVERIFY(full->isFull());
+        how = full->how();
+    } else {
+        QVERIFY(QDir().rename(folder(), folder() + QStringLiteral(".moved")));
+        QFile blocker(folder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(!layout::append(store, 1, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
+                            QStringLiteral("check b")));
+    QVERIFY(!store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-07-2024")));
+    QVERIFY(!store.removeSection(QStringLiteral("a")));
+    QCOMPARE(store.read(layout::ActionList, QStringLiteral("2")), QString());
+    QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
+    if (diskFull)
+        QCOMPARE(Store().read(QStringLiteral("a"), layout::Url), QStringLiteral("http://h/a.html"));
+
+    // The fault goes away; the next write saves itself and nothing else.
+    full.reset();
+    if (!diskFull) {
+        QVERIFY(QFile::remove(folder()));
+        QVERIFY(QDir().rename(folder() + QStringLiteral(".moved"), folder()));
+    }
+    QCOMPARE(fileText(), before);
+    QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
+    const Store fresh;
+    QCOMPARE(layout::actions(fresh), QStringList{QStringLiteral("a")});
+    QCOMPARE(fresh.read(layout::Settings, layout::CheckDate), QString());
+    QCOMPARE(fresh.read(QStringLiteral("b"), layout::Url), QString());
+    QCOMPARE(fresh.read(QStringLiteral("a"), layout::Url), QStringLiteral("http://h/a.html"));
+    QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"QL.ini"});
+
+    figures::add(QStringLiteral("unwritable"),
+                 {how, QStringLiteral("store: write, append, remove report failure"),
+                  QStringLiteral("nothing read back, nothing saved later, file unchanged")});
+}
+
+// A timed run on a store that cannot be written still runs and finishes; it
+// only cannot keep its date.
+void TestStoreFaults::checkRunGoesOnWithoutItsDate()
+{
+    Store store;
+    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+                           QStringLiteral("v1")));
+    // Yesterday's run completed and saved both dates.
+    QVERIFY(store.write(layout::Settings, layout::TDate, QStringLiteral("03-06-2024")));
+    QVERIFY(store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-06-2024")));
+
+    ScriptedFetcher fetcher;
+    fetcher.pages[QStringLiteral("http://h/a.html")] = {QStringLiteral("<p>v1</p>")};
+    FakeConnection connection;
+    RecordingBrowser browser;
+    RecordingStatus status;
+    FixedClock clock; // 03-07-2024
+    MessageBoxScript script;
+    CheckRun run(store, fetcher, connection, browser, status, clock);
+    run.state.alwaysMode = 1;
+
+    const FullDisk full(folder());
+    QVERIFY(full.isFull());
+    run.request();
+    QCOMPARE(fetcher.fetched, QStringList{QStringLiteral("http://h/a.html")});
+    QCOMPARE(run.state.inProgress, qint16(0));
+    QCOMPARE(status.label5, QStringLiteral("Last Check Date: 03-07-2024"));
+    QCOMPARE(status.label1, QStringLiteral("Processing: "));
+    QVERIFY(script.boxes.isEmpty());
+    QCOMPARE(store.read(layout::Settings, layout::CheckDate), QStringLiteral("03-06-2024"));
+    QCOMPARE(store.read(layout::Settings, layout::TDate), QStringLiteral("03-06-2024"));
+
+    // Its date unsaved, the next timed run of the day runs as well.
+    run.request();
+    QCOMPARE(fetcher.fetched.size(), 2);
+    QCOMPARE(run.state.checksSinceStart, qint16(2));
+
+    figures::add(QStringLiteral("unwritable"),
+                 {full.how(),
+                  QStringLiteral("checker: timed run, \"TDate\" and \"CheckDate\" "
+                                 "cannot be written"),
+                  QStringLiteral("run admitted and finished; dates not saved; next run not held "
+                                 "back")});
+}
+
+// What the store relies on: QSettings itself sees a full disk as an access error.
+void TestStoreFaults::fullDiskIsAnAccessError()
+{
+    QVERIFY(Store().write(layout::Settings, layout::Fw, QStringLiteral("0")));
+    const FullDisk full(folder());
+    QVERIFY(full.isFull());
+    QSettings settings(home->storeFile(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("x/y"), QStringLiteral("z"));
+    settings.sync();
+    QCOMPARE(settings.status(), QSettings::AccessError);
+}
+
+QTEST_GUILESS_MAIN(TestStoreFaults)
+#include "tst_storefaults.moc"
