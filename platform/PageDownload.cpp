@@ -2,41 +2,42 @@
 
 #include <QEventLoop>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <curl/curl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <condition_variable>
+#include <algorithm>
+#include <map>
 #include <mutex>
-#include <set>
-#include <thread>
 
-// What a download shares between the waiting thread and the worker. One lives
-// as long as the easy handle, because curl's sockets outlive single downloads.
+// A download runs on the calling thread, driven by its event loop: curl says
+// which sockets to watch and when its next timeout falls, and is called back
+// when a socket is ready or the timeout has come. The caller waits in a local
+// event loop meanwhile, so its timers, menus and message boxes are served.
+// One lives as long as the handles, because curl's sockets outlive single
+// downloads (a connection is kept for the next page).
 struct PageDownload::Transfer {
     CURL *curl = nullptr;
+    CURLM *multi = nullptr;
     QByteArray body;
     bool tooLarge = false;
     bool downgrade = false;
-    std::atomic<bool> cancelled = false;
-    // The sockets curl has open, so that a cancel can wake a worker that
-    // waits for data at once instead of at its next progress tick.
-    std::mutex socketsLock;
-    std::set<curl_socket_t> sockets;
-
-    // One worker thread serves every download of the handle: started with the
-    // first, it waits for the next one in between and ends with the object.
-    std::thread worker;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool requested = false; // a download waits for the worker
-    bool finished = false;  // the worker is done with it, the loop told
-    bool stopping = false;
-    CURLcode result = CURLE_OK;
+    bool cancelled = false;
+    // The download under way: the loop its caller waits in, and the outcome.
     QEventLoop *loop = nullptr;
+    bool done = false;
+    CURLcode result = CURLE_OK;
+    // The watches curl asked for, by socket; kept, disabled, when curl no
+    // longer needs them, and deleted with the object.
+    struct Watch {
+        QSocketNotifier *read = nullptr;
+        QSocketNotifier *write = nullptr;
+    };
+    std::map<curl_socket_t, Watch> watches;
+    QObject notifiers;
+    QTimer timeout;
 
     void reset()
     {
@@ -49,21 +50,11 @@ struct PageDownload::Transfer {
         cancelled = false;
     }
 
-    // Stops the download under way: shutting its sockets down wakes curl at
-    // once, and it then sees the flag.
-    void cancel()
-    {
-        cancelled = true;
-        const std::lock_guard<std::mutex> guard(socketsLock);
-        for (const curl_socket_t socket : sockets)
-            ::shutdown(socket, SHUT_RDWR);
-    }
-
-    void serve();
-    // Hands the download to the worker and waits in `waitLoop` until the
-    // worker has finished it; cancels it when the loop ends before that.
-    CURLcode perform(QEventLoop &waitLoop);
-    ~Transfer();
+    void watch(curl_socket_t socket, int what);
+    QSocketNotifier *notifier(curl_socket_t socket, QSocketNotifier::Type type);
+    // Lets curl act on a ready socket (or on its timeout), then takes note of
+    // a finished download.
+    void act(curl_socket_t socket, int events);
 
     static constexpr qsizetype KeptBodyCapacity = 256 * 1024;
 };
@@ -123,23 +114,22 @@ int progress(void *userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return static_cast<Transfer *>(userData)->cancelled ? 1 : 0;
 }
 
-curl_socket_t openSocket(void *userData, curlsocktype, struct curl_sockaddr *address)
+int watchSocket(CURL *, curl_socket_t socket, int what, void *userData, void *)
 {
-    auto *transfer = static_cast<Transfer *>(userData);
-    const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
-    if (socket != CURL_SOCKET_BAD) {
-        const std::lock_guard<std::mutex> lock(transfer->socketsLock);
-        transfer->sockets.insert(socket);
-    }
-    return socket;
+    static_cast<Transfer *>(userData)->watch(socket, what);
+    return 0;
 }
 
-int closeSocket(void *userData, curl_socket_t socket)
+// Curl's next timeout: -1 for none, 0 for at once (still from the event
+// loop: curl must not be called from inside its own callback).
+int startTimeout(CURLM *, long milliseconds, void *userData)
 {
-    auto *transfer = static_cast<Transfer *>(userData);
-    const std::lock_guard<std::mutex> lock(transfer->socketsLock);
-    transfer->sockets.erase(socket);
-    return ::close(socket);
+    QTimer &timeout = static_cast<Transfer *>(userData)->timeout;
+    if (milliseconds < 0)
+        timeout.stop();
+    else
+        timeout.start(int(std::min<long>(milliseconds, 24L * 3600 * 1000)));
+    return 0;
 }
 
 // "host:port" with a port from 1 to 65535, as curl's proxy text for an HTTP
@@ -216,58 +206,43 @@ std::optional<QStringDecoder> decoderFor(const QByteArray &label)
 
 } // namespace
 
-void Transfer::serve()
+QSocketNotifier *Transfer::notifier(curl_socket_t socket, QSocketNotifier::Type type)
 {
-    std::unique_lock<std::mutex> guard(lock);
-    for (;;) {
-        wake.wait(guard, [this] { return requested || stopping; });
-        if (stopping)
-            return;
-        requested = false;
-        guard.unlock();
-        const CURLcode code = curl_easy_perform(curl);
-        guard.lock();
-        result = code;
-        // Told while holding the lock: the loop lives until `finished` is seen.
-        QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
-        finished = true;
-        wake.notify_all();
-    }
+    auto *made = new QSocketNotifier(socket, type, &notifiers);
+    const int events = type == QSocketNotifier::Read ? CURL_CSELECT_IN : CURL_CSELECT_OUT;
+    QObject::connect(made, &QSocketNotifier::activated, &notifiers,
+                     [this, socket, events] { act(socket, events); });
+    return made;
 }
 
-CURLcode Transfer::perform(QEventLoop &waitLoop)
+void Transfer::watch(curl_socket_t socket, int what)
 {
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        if (!worker.joinable())
-            worker = std::thread([this] { serve(); });
-        loop = &waitLoop;
-        finished = false;
-        requested = true;
-    }
-    wake.notify_all();
-    waitLoop.exec();
-    std::unique_lock<std::mutex> guard(lock);
-    // The loop also ends when the application quits: the download then stops.
-    if (!finished) {
-        guard.unlock();
-        cancel();
-        guard.lock();
-    }
-    wake.wait(guard, [this] { return finished; });
-    loop = nullptr;
-    return result;
+    Watch &entry = watches[socket];
+    const bool reading = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    const bool writing = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    if (reading && !entry.read)
+        entry.read = notifier(socket, QSocketNotifier::Read);
+    if (writing && !entry.write)
+        entry.write = notifier(socket, QSocketNotifier::Write);
+    if (entry.read)
+        entry.read->setEnabled(reading);
+    if (entry.write)
+        entry.write->setEnabled(writing);
 }
 
-Transfer::~Transfer()
+void Transfer::act(curl_socket_t socket, int events)
 {
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        stopping = true;
+    int running = 0;
+    curl_multi_socket_action(multi, socket, events, &running);
+    int left = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
+        if (message->msg != CURLMSG_DONE || message->easy_handle != curl)
+            continue;
+        result = message->data.result;
+        done = true;
+        if (loop)
+            loop->quit();
     }
-    wake.notify_all();
-    if (worker.joinable())
-        worker.join();
 }
 
 PageDownload::PageDownload(int timeoutSeconds)
@@ -277,11 +252,26 @@ PageDownload::PageDownload(int timeoutSeconds)
     std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     curl = curl_easy_init();
     transfer->curl = curl;
+    transfer->multi = curl_multi_init();
+    if (!transfer->multi) {
+        curl_easy_cleanup(curl);
+        curl = nullptr;
+        return;
+    }
+    curl_multi_setopt(transfer->multi, CURLMOPT_SOCKETFUNCTION, watchSocket);
+    curl_multi_setopt(transfer->multi, CURLMOPT_SOCKETDATA, transfer.get());
+    curl_multi_setopt(transfer->multi, CURLMOPT_TIMERFUNCTION, startTimeout);
+    curl_multi_setopt(transfer->multi, CURLMOPT_TIMERDATA, transfer.get());
+    transfer->timeout.setSingleShot(true);
+    QObject::connect(&transfer->timeout, &QTimer::timeout, &transfer->notifiers,
+                     [this] { transfer->act(CURL_SOCKET_TIMEOUT, 0); });
 }
 
 PageDownload::~PageDownload()
 {
-    // Closes the cached connections through closeSocket, which needs `transfer`.
+    // Closes the kept connections; curl may still call back to drop its watches.
+    if (transfer->multi)
+        curl_multi_cleanup(transfer->multi);
     curl_easy_cleanup(curl);
 }
 
@@ -321,10 +311,6 @@ void PageDownload::prepare(const QByteArray &url)
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, openSocket);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, transfer.get());
-    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
-    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, transfer.get());
 }
 
 QString PageDownload::fetch(const QString &url)
@@ -335,11 +321,20 @@ QString PageDownload::fetch(const QString &url)
     transfer->reset();
     prepare(url.toUtf8());
 
+    transfer->done = false;
     QEventLoop loop;
-    const CURLcode result = transfer->perform(loop);
+    transfer->loop = &loop;
+    if (curl_multi_add_handle(transfer->multi, curl) == CURLM_OK) {
+        loop.exec();
+        // The loop also ends when the application quits or on a cancel: an
+        // unfinished download then stops here.
+        curl_multi_remove_handle(transfer->multi, curl);
+    }
+    transfer->loop = nullptr;
     busy = false;
 
-    if (result != CURLE_OK || transfer->cancelled || transfer->tooLarge || transfer->downgrade)
+    if (!transfer->done || transfer->result != CURLE_OK || transfer->cancelled ||
+        transfer->tooLarge || transfer->downgrade)
         return {};
     char *contentType = nullptr;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
@@ -352,7 +347,9 @@ void PageDownload::cancel()
 {
     if (!busy)
         return;
-    transfer->cancel();
+    transfer->cancelled = true;
+    if (transfer->loop)
+        transfer->loop->quit();
 }
 
 QString PageDownload::decode(const QByteArray &body, const QByteArray &contentType)

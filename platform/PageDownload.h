@@ -15,9 +15,10 @@ public:
 };
 
 // Page downloads over HTTP and HTTPS with libcurl. One connection cache lives
-// as long as the object, so a page fetched again reuses its connection. Each
-// download runs on a worker thread while the calling thread waits in a local
-// event loop: timers, menus and message boxes of that thread are still served.
+// as long as the object, so a page fetched again reuses its connection. The
+// calling thread waits for each download in a local event loop, which also
+// drives the download: timers, menus and message boxes of that thread are
+// still served.
 //
 // The body of whatever response arrives is the result, error statuses
 // included (a "404 Not Found" page comes back as text). Everything else is a
