@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <atomic>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -263,10 +264,14 @@ bool Store::edit(const std::function<bool(QSettings &)> &change)
     const FolderLock lock(path);
     repairLocked();
     const QByteArray name = QFile::encodeName(path);
-    const QByteArray alias =
+    QByteArray alias =
         name + ".edit-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(++edits);
-    if (::link(name.constData(), alias.constData()) != 0)
-        return false;
+    if (::link(name.constData(), alias.constData()) != 0) {
+        if (errno == ENOENT)
+            return false;
+        // A file system without hard links: change the file under its own name.
+        alias = name;
+    }
     const quint64 original = inodeOf(alias);
     const qint64 before = modifiedMs(path);
     bool ok = false;
@@ -278,10 +283,12 @@ bool Store::edit(const std::function<bool(QSettings &)> &change)
             ok = now != 0 && now != original;
         }
     }
-    if (ok)
-        ok = ::rename(alias.constData(), name.constData()) == 0;
-    if (!ok)
-        ::unlink(alias.constData());
+    if (alias != name) {
+        if (ok)
+            ok = ::rename(alias.constData(), name.constData()) == 0;
+        if (!ok)
+            ::unlink(alias.constData());
+    }
     if (ok)
         advanceModified(path, before);
     return ok;
