@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 #include "Form2.h"
+#include "FullDisk.h"
 #include "Layout.h"
 #include "Store.h"
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QtTest>
+#include <memory>
 
 // Helpers shared by the tests of the config editor's windows.
 namespace configtest
@@ -96,6 +98,14 @@ inline bool blockStore()
         return false;
     QFile blocker(folder);
     return blocker.open(QIODevice::WriteOnly);
+}
+
+// Makes every later store write fail as on a full disk, for as long as the
+// result lives.
+inline std::unique_ptr<FullDisk> fillStoreDisk()
+{
+    QDir().mkpath(QFileInfo(Store::defaultFilePath()).absolutePath());
+    return std::make_unique<FullDisk>(QFileInfo(Store::defaultFilePath()).absolutePath());
 }
 
 } // namespace configtest

@@ -1,5 +1,6 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
+#include "Figures.h"
 #include "MessageBox.h"
 #include "TestHome.h"
 
@@ -434,24 +435,41 @@ void TestActionEditor::failedSaveIsReported_data()
 {
     QTest::addColumn<bool>("adding");
     QTest::addColumn<QString>("description");
-    QTest::newRow("add") << true << "n";
-    QTest::newRow("modify") << false << "b";
-    QTest::newRow("rename") << false << "n";
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("add") << true << "n" << false;
+    QTest::newRow("modify") << false << "b" << false;
+    QTest::newRow("rename") << false << "n" << false;
+    QTest::newRow("add, disk full") << true << "n" << true;
+    QTest::newRow("rename, disk full") << false << "n" << true;
 }
 
 void TestActionEditor::failedSaveIsReported()
 {
     QFETCH(bool, adding);
     QFETCH(QString, description);
+    QFETCH(bool, diskFull);
     fill({QStringLiteral("a"), QStringLiteral("b")});
     Form1 form1;
     Form2 *editor = adding ? openNew(form1) : openModify(form1, QStringLiteral("b"));
-    QVERIFY(blockStore());
+    std::unique_ptr<FullDisk> full;
+    if (diskFull) {
+        full = fillStoreDisk();
+        QVERIFY(full->isFull());
+    } else {
+        QVERIFY(blockStore());
+    }
     const auto blocked = storeContents();
     type(editor, description, QStringLiteral("http://h/new.html"), QStringLiteral("v new"));
     click(editor, QStringLiteral("Command2"));
     verifyRefused(form1, editor, blocked, {"a", "b"}, 2);
     QCOMPARE(field(editor, QStringLiteral("Text1")), description);
+    const QString how = full ? full->how() : QStringLiteral("folder replaced by a file");
+    full.reset();
+    figures::add(QStringLiteral("unwritable"),
+                 {how,
+                  QStringLiteral("config: action editor \"Accept\" (%1)")
+                      .arg(QString::fromLatin1(QTest::currentDataTag()).section(u',', 0, 0)),
+                  QStringLiteral("\"Error:\" box, editor stays open, store and list unchanged")});
 }
 
 QTEST_MAIN(TestActionEditor)

@@ -1,5 +1,6 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
+#include "Figures.h"
 #include "Form3.h"
 #include "MessageBox.h"
 #include "TestHome.h"
@@ -92,6 +93,7 @@ private slots:
     void closeBoxDiscardsDialog();
     void unusableStoredValues_data();
     void unusableStoredValues();
+    void failedSaveIsReported_data();
     void failedSaveIsReported();
 
 private:
@@ -533,13 +535,27 @@ void TestSettingsDialog::unusableStoredValues()
     QCOMPARE(setting(key), QStringLiteral("0"));
 }
 
+void TestSettingsDialog::failedSaveIsReported_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("folder replaced by a file") << false;
+    QTest::newRow("disk full") << true;
+}
+
 // A store that cannot be written is not reported as saved.
 void TestSettingsDialog::failedSaveIsReported()
 {
+    QFETCH(bool, diskFull);
     Form1 form1;
     Form3 *dialog = openSetup(form1);
     box(dialog, QStringLiteral("Check2"))->click();
-    QVERIFY(blockStore());
+    std::unique_ptr<FullDisk> full;
+    if (diskFull) {
+        full = fillStoreDisk();
+        QVERIFY(full->isFull());
+    } else {
+        QVERIFY(blockStore());
+    }
     click(dialog, QStringLiteral("Command1"));
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
@@ -549,6 +565,11 @@ void TestSettingsDialog::failedSaveIsReported()
     QVERIFY(!form1.isEnabled());
     QCOMPARE(form1.state().changesMade, qint16(0));
     QVERIFY(box(dialog, QStringLiteral("Check2"))->isChecked());
+    const QString how = full ? full->how() : QStringLiteral("folder replaced by a file");
+    full.reset();
+    figures::add(QStringLiteral("unwritable"),
+                 {how, QStringLiteral("config: settings dialog \"Save\""),
+                  QStringLiteral("\"Error:\" box, dialog stays open, nothing taken as saved")});
 }
 
 QTEST_MAIN(TestSettingsDialog)

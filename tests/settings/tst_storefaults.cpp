@@ -231,8 +231,9 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
     CheckRun run(store, fetcher, connection, browser, status, clock);
     run.state.alwaysMode = 1;
 
-    const FullDisk full(folder());
-    QVERIFY(full.isFull());
+    auto full = std::make_unique<FullDisk>(folder());
+    QVERIFY(full->isFull());
+    const QString how = full->how();
     run.request();
     QCOMPARE(fetcher.fetched, QStringList{QStringLiteral("http://h/a.html")});
     QCOMPARE(run.state.inProgress, qint16(0));
@@ -247,8 +248,9 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
     QCOMPARE(fetcher.fetched.size(), 2);
     QCOMPARE(run.state.checksSinceStart, qint16(2));
 
+    full.reset();
     figures::add(QStringLiteral("unwritable"),
-                 {full.how(),
+                 {how,
                   QStringLiteral("checker: timed run, \"TDate\" and \"CheckDate\" "
                                  "cannot be written"),
                   QStringLiteral("run admitted and finished; dates not saved; next run not held "
