@@ -12,12 +12,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
-
-extern char **environ;
 
 namespace xdesktop
 {
@@ -56,21 +54,26 @@ bool VirtualScreen::start(int width, int height)
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return false;
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const QByteArray path = server.toLocal8Bit();
     const QByteArray screen = QByteArray::number(width) + 'x' + QByteArray::number(height) + "x24";
     const char *argv[] = {path.constData(),   "-displayfd", "3",   "-screen", "0",
                           screen.constData(), "-nolisten",  "tcp", nullptr};
-    const int spawned = ::posix_spawn(&pid, path.constData(), &actions, nullptr,
-                                      const_cast<char **>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid = ::fork();
+    if (pid == 0) {
+        // The server ends with this process, also when it is killed or
+        // aborts, so that no test leaves a server behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        // dup2() onto itself would keep the close-on-exec flag.
+        const bool toThree =
+            pipeFds[1] == 3 ? ::fcntl(3, F_SETFD, 0) == 0 : ::dup2(pipeFds[1], 3) == 3;
+        if (!toThree || quiet < 0 || ::dup2(quiet, 1) < 0 || ::dup2(quiet, 2) < 0)
+            ::_exit(127);
+        ::execv(path.constData(), const_cast<char **>(argv));
+        ::_exit(127);
+    }
     ::close(pipeFds[1]);
-    if (spawned != 0) {
-        pid = -1;
+    if (pid < 0) {
         ::close(pipeFds[0]);
         return false;
     }
