@@ -24,10 +24,12 @@ QString keyPath(const QString &section, const QString &key)
     return Store::escapeSection(section) + QLatin1Char('/') + key;
 }
 
-// A hand-edited value such as "a, b" comes back from QSettings as a list.
+// A hand-edited value such as "a, b" comes back from QSettings as a list; one
+// with an element that begins with '@' (as typed, or as QSettings marks an
+// element holding a NUL when it writes the list back) as a list of variants.
 QString valueText(const QVariant &value)
 {
-    if (value.typeId() == QMetaType::QStringList)
+    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList)
         return value.toStringList().join(QStringLiteral(", "));
     return value.toString();
 }

@@ -27,6 +27,7 @@ private slots:
 
     void damagedFileKeepsWholeSections_data();
     void damagedFileKeepsWholeSections();
+    void handMadeListReadsWhole();
     void failedWriteLeavesNoTrace_data();
     void failedWriteLeavesNoTrace();
     void checkRunGoesOnWithoutItsDate();
@@ -151,6 +152,17 @@ void TestStoreFaults::damagedFileKeepsWholeSections()
                  {QString::fromLatin1(QTest::currentDataTag()),
                   QStringLiteral("%1 of %1 whole sections").arg(whole.size()),
                   QStringLiteral("read, then written")});
+}
+
+// A value typed into the file by hand as a list, one of its elements
+// beginning with '@', reads as typed, before and after the next change.
+void TestStoreFaults::handMadeListReadsWhole()
+{
+    writeFile("[p]\nCheck=version, @2.25\n");
+    Store store;
+    QCOMPARE(store.read(QStringLiteral("p"), layout::Check), QStringLiteral("version, @2.25"));
+    QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
+    QCOMPARE(Store().read(QStringLiteral("p"), layout::Check), QStringLiteral("version, @2.25"));
 }
 
 void TestStoreFaults::failedWriteLeavesNoTrace_data()
