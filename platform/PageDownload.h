@@ -14,8 +14,9 @@ public:
     virtual void cancel() = 0;
 };
 
-// Page downloads over HTTP and HTTPS with libcurl. One connection cache lives
-// as long as the object, so a page fetched again reuses its connection. The
+// Page downloads over HTTP and HTTPS with libcurl, which is set up by the
+// first download. One connection cache lives from then on as long as the
+// object, so a page fetched again reuses its connection. The
 // calling thread waits for each download in a local event loop, which also
 // drives the download: timers, menus and message boxes of that thread are
 // still served.
@@ -58,6 +59,7 @@ public:
     struct Transfer;
 
 private:
+    bool start();
     void prepare(const QByteArray &url);
 
     void *curl = nullptr;
