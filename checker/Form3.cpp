@@ -8,6 +8,7 @@ Form3::Form3(QWidget *parent) : QWidget(parent)
 {
     pictures::load();
     ui.setupUi(this);
+    ui.Image1->setPixmap(pictures::banner());
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -8,6 +8,7 @@ Form4::Form4(QWidget *parent) : QWidget(parent)
 {
     pictures::load();
     ui.setupUi(this);
+    ui.Image1->setPixmap(pictures::banner());
     setWindowIcon(pictures::programIcon());
     connect(ui.Command1, &QPushButton::clicked, this, &Form4::command1Click);
 }

@@ -1,5 +1,7 @@
 #include "Pictures.h"
 
+#include <QImageReader>
+
 // Q_INIT_RESOURCE must stand outside any namespace.
 static void registerPictures()
 {
@@ -12,14 +14,27 @@ void pictures::load()
     (void)registered;
 }
 
+namespace
+{
+
+// A built-in PNG picture, read as PNG. Left to guess, the image reader first
+// loads every image-format plugin installed to ask whether it wants the file.
+QPixmap builtInPng(const QString &path)
+{
+    pictures::load();
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
+} // namespace
+
 QIcon pictures::programIcon()
 {
-    load();
-    return QIcon(QStringLiteral(":/quorlin/icon.png"));
+    return QIcon(builtInPng(QStringLiteral(":/quorlin/icon.png")));
 }
 
 QPixmap pictures::banner()
 {
-    load();
-    return QPixmap(QStringLiteral(":/quorlin/banner.png"));
+    return builtInPng(QStringLiteral(":/quorlin/banner.png"));
 }

@@ -5,7 +5,8 @@
 
 // The pictures both programs show, built into the programs:
 // ":/quorlin/icon.png" (32 x 32), ":/quorlin/icon.svg" and ":/quorlin/banner.png"
-// (249 x 46). Any of these functions makes the paths usable.
+// (249 x 46). Any of these functions makes the paths usable. The pictures are
+// read as the PNG files they are, without asking the image-format plugins.
 namespace pictures
 {
 
