@@ -70,7 +70,7 @@ bool Form1::formLoad()
     version = startup::Version;
     form3 = std::make_unique<Form3>();
     form3->ui.Label1->setText(form3->ui.Label1->text() + version);
-    about();
+    aboutDeferred = true;
     scheduler.dialUpTicks = 0;
     scheduler.alwaysTicks = 0;
     form3->show();
@@ -123,6 +123,7 @@ void Form1::formUnload()
 
 Form4 *Form1::about()
 {
+    aboutDeferred = false;
     if (!form4) {
         form4 = std::make_unique<Form4>();
         form4->ui.Label1->setText(form4->ui.Label1->text() + version);
@@ -134,6 +135,7 @@ Form4 *Form1::about()
 // The close box unloads the About window; the next "&About" loads a new one.
 void Form1::form4Unloaded()
 {
+    aboutDeferred = false;
     form4.release()->deleteLater();
 }
 

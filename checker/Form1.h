@@ -50,9 +50,11 @@ public:
     void formUnload();
 
     Form3 *splash() const { return form3.get(); }
-    // The About window, loaded (hidden) when it is not.
+    // The About window, loaded (hidden) when it is not. Start-up loads it in
+    // name only: its widgets are made here, on first use, with the version
+    // recorded at start. Until it is shown nobody can tell the difference.
     Form4 *about();
-    bool aboutLoaded() const { return form4 != nullptr; }
+    bool aboutLoaded() const { return form4 != nullptr || aboutDeferred; }
 
     Store &store;
     std::function<void(const QString &)> setProxy;
@@ -92,5 +94,7 @@ private:
 
     std::unique_ptr<Form3> form3;
     std::unique_ptr<Form4> form4;
+    // Loaded at start-up, its widgets not yet made.
+    bool aboutDeferred = false;
     bool unloaded = false;
 };

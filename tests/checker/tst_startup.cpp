@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
+#include <algorithm>
 
 class TestStartup : public QObject
 {
@@ -204,6 +205,10 @@ void TestStartup::configuredStartSettlesInTheTray()
     QVERIFY(bench.form1.splash()->isVisible());
     QCOMPARE(bench.form1.splash()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
     QVERIFY(bench.form1.aboutLoaded());
+    // Loaded in name: its widgets are made when it is first used.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QVERIFY(std::none_of(windows.begin(), windows.end(),
+                         [](QWidget *window) { return qobject_cast<Form4 *>(window); }));
     QVERIFY(!bench.form1.about()->isVisible());
     QCOMPARE(bench.form1.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
     QCOMPARE(bench.form1.run.state.dailyLimit, qint16(0));
