@@ -45,6 +45,7 @@ private slots:
     void statusLoadShowsCountAndDate_data();
     void statusLoadShowsCountAndDate();
     void writeLoadsStatusHidden();
+    void hiddenStatusTakesTheLastTexts();
     void closeDebugHidesAndKeepsTexts();
     void activateRefreshesCountAndDate();
     void closeBoxUnloadsStatus();
@@ -148,6 +149,59 @@ void TestCheckerWindows::writeLoadsStatusHidden()
     QCOMPARE(status.form()->ui.Label4->text(), QStringLiteral("Checks Since Start: 3"));
     status.setText1(QStringLiteral("line one\nline two"));
     QCOMPARE(status.form()->ui.Text1->toPlainText(), QStringLiteral("line one\nline two"));
+}
+
+// Writes to a hidden window make no widget; it is made when shown or looked
+// at, Load first, then the last text written to each control.
+void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
+{
+    const auto statusForms = [] {
+        int forms = 0;
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows)
+            forms += qobject_cast<Form2 *>(window) ? 1 : 0;
+        return forms;
+    };
+    Store store;
+    QVERIFY(store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-14-2026")));
+    RunState state;
+    state.checksSinceStart = 9;
+    StatusWindow status(store);
+    status.attach(state);
+    status.setLabel4(QStringLiteral("Checks Since Start: 4"));
+    status.setLabel1(QStringLiteral("Processing: Page 1"));
+    status.setText1(QStringLiteral("first page"));
+    status.setLabel1(QStringLiteral("Processing: Page 2"));
+    status.setText1(QStringLiteral("second page"));
+    QVERIFY(status.isLoaded());
+    QCOMPARE(statusForms(), 0);
+
+    Form2 *form = status.form();
+    QCOMPARE(statusForms(), 1);
+    QVERIFY(!form->isVisible());
+    // Written after Load's count.
+    QCOMPARE(form->ui.Label4->text(), QStringLiteral("Checks Since Start: 4"));
+    QCOMPARE(form->ui.Label1->text(), QStringLiteral("Processing: Page 2"));
+    QCOMPARE(form->ui.Label2->text(), QStringLiteral("Connection Retry:"));
+    QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("second page"));
+    QCOMPARE(form->ui.Label5->text(), QStringLiteral("Last Check Date: 03-14-2026"));
+
+    // Shown, then hidden again with Close Debug: the next run's texts wait for the next
+    // showing, which brings the last of them.
+    status.show();
+    QTest::mouseClick(form->ui.Command1, Qt::LeftButton);
+    QVERIFY(!form->isVisible());
+    status.setLabel2(QStringLiteral("Connection Retry: 1"));
+    status.setText1(QStringLiteral("third page"));
+    status.setLabel2(QStringLiteral("Connection Retry: "));
+    status.setText1(QStringLiteral("fourth page"));
+    status.show();
+    QCOMPARE(status.form(), form);
+    QCOMPARE(form->ui.Label2->text(), QStringLiteral("Connection Retry: "));
+    QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("fourth page"));
+    // Shown, each text arrives at once.
+    status.setText1(QStringLiteral("fifth page"));
+    QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("fifth page"));
 }
 
 void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
