@@ -172,16 +172,60 @@ QByteArray charsetOf(const QByteArray &contentType)
     return {};
 }
 
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isLabelCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == ':' || c == '-';
+}
+
+// The label that follows a "charset" ending at `at`: spaces, "=", spaces, a
+// quote if any, spaces, then the label's letters, digits and ". _ : -";
+// empty when the text does not go on that way.
+QByteArray labelAfter(const QByteArray &head, qsizetype at)
+{
+    const auto skipSpaces = [&head](qsizetype i) {
+        while (i < head.size() && isSpace(head[i]))
+            ++i;
+        return i;
+    };
+    qsizetype i = skipSpaces(at);
+    if (i >= head.size() || head[i] != '=')
+        return {};
+    i = skipSpaces(i + 1);
+    if (i < head.size() && (head[i] == '"' || head[i] == '\''))
+        i = skipSpaces(i + 1);
+    const qsizetype start = i;
+    while (i < head.size() && isLabelCharacter(head[i]))
+        ++i;
+    return head.mid(start, i - start);
+}
+
 // The charset a page declares in its head: <meta charset="..."> or
-// <meta http-equiv="Content-Type" content="text/html; charset=...">.
+// <meta http-equiv="Content-Type" content="text/html; charset=...">, that is
+// the first "charset" inside a <meta tag (before its ">"; any case) that is
+// followed by "=" and a label. A plain scan: a regular expression here costs
+// the resident checker the pattern library's pages, for one search a page.
 QByteArray declaredCharset(const QByteArray &body)
 {
-    static const QRegularExpression meta(
-        QStringLiteral("<meta[^>]*?charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9._:-]+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match =
-        meta.match(QString::fromLatin1(body.left(HeadScanLength)));
-    return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
+    const QByteArray head = body.left(HeadScanLength);
+    const QByteArray lower = head.toLower();
+    for (qsizetype tag = lower.indexOf("<meta"); tag >= 0; tag = lower.indexOf("<meta", tag + 1)) {
+        qsizetype tagEnd = lower.indexOf('>', tag);
+        if (tagEnd < 0)
+            tagEnd = lower.size();
+        for (qsizetype name = lower.indexOf("charset", tag); name >= 0 && name < tagEnd;
+             name = lower.indexOf("charset", name + 1)) {
+            const QByteArray label = labelAfter(head, name + 7);
+            if (!label.isEmpty())
+                return label;
+        }
+    }
+    return {};
 }
 
 // A decoder for a charset label. Labels that browsers read as windows-1252

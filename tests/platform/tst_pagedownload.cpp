@@ -400,6 +400,23 @@ void TestPageDownload::decode_data()
         << QByteArray("text/html")
         << QStringLiteral(
                "<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=windows-1251'>При");
+    // The first "charset" inside a <meta tag that is followed by "=" and a label.
+    QTest::newRow("meta: a later charset in the tag")
+        << QByteArray("<meta name=\"charset-info\" charset\t= ' ISO-8859-1 '>\xfc")
+        << QByteArray("text/html")
+        << QStringLiteral("<meta name=\"charset-info\" charset\t= ' ISO-8859-1 '>ü");
+    QTest::newRow("meta: the second tag")
+        << QByteArray("<Meta name=a><mEtA CharSet=latin1>\xfc") << QByteArray("text/html")
+        << QStringLiteral("<Meta name=a><mEtA CharSet=latin1>ü");
+    QTest::newRow("meta: not past the tag's end")
+        << QByteArray("<meta name=a>charset=iso-8859-1 Gr\xc3\xbc\xc3\x9f"
+                      "e")
+        << QByteArray("text/html") << QStringLiteral("<meta name=a>charset=iso-8859-1 ") + umlauts;
+    QTest::newRow("meta: not past the head")
+        << QByteArray(4090, ' ') + QByteArray("<meta charset=iso-8859-1>Gr\xc3\xbc\xc3\x9f"
+                                              "e")
+        << QByteArray("text/html")
+        << QString(4090, QLatin1Char(' ')) + QStringLiteral("<meta charset=iso-8859-1>") + umlauts;
     QTest::newRow("shift_jis") << QByteArray("\x93\xfa\x96\x7b")
                                << QByteArray("text/html; charset=Shift_JIS")
                                << QStringLiteral("日本");
