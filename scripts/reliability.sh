@@ -110,6 +110,26 @@ past 10 s fails. Run them with \`FUZZ_SECONDS=$fuzz bash tests/fuzz/run.sh\`.
 | target | what it checks | time | inputs run | outcome |
 | --- | --- | --- | --- | --- |
 $(rows fuzz)
+
+## 6. Faults these suites found, and how they were mended
+
+- A change that could not be saved (a full disk) was reported as failed, yet read back at
+  once as if saved, and saved after all with the next change that succeeded: QSettings
+  keeps unsaved changes in memory, shared by every QSettings object of the process on the
+  same file name. A failed "Accept" could so leave a list entry without its section. Each
+  change now goes through a name of its own, a second link to the file, and is moved over
+  the store's name only once saved.
+- A file damaged by hand (a line without "=", a cut-off section header) made the first
+  change report failure although it had been saved, because QSettings reports its reading
+  errors and its writing errors through one status. A change is now judged saved exactly
+  when the file was replaced.
+- One damaged line (a stray quote, a backslash at its end) hid every section after it
+  from both programs, and the next change dropped them from the file for good. Such lines
+  are now taken out before the file is read or changed.
+- A value typed into the file as a list with an element beginning with "@" read as empty.
+- With the store unwritable, the once-a-day rule compared two old dates read back from the
+  store and could hold back every timed run; a date that cannot be saved now counts as
+  today's.
 EOF
 } >"$output"
 echo "wrote $output"
