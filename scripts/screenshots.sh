@@ -8,11 +8,7 @@ cd "$(dirname "$0")/.."
 build=${QUORLIN_BUILD:-build}
 bash scripts/setup.sh "$build"
 
-if ! dpkg-query -W -f='${Status}' openbox 2>/dev/null | grep -q "install ok installed"; then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends openbox
-fi
+bash scripts/install-packages.sh openbox
 
 run=$(mktemp -d)
 pids=()

@@ -12,17 +12,7 @@ PACKAGES=(qt6-base-dev libcurl4-openssl-dev cmake g++ make ca-certificates fonts
           # dependency scan, and an X screen with a tray host and X tools.
           desktop-file-utils dpkg-dev file xvfb trayer xdotool x11-utils libxcb1-dev)
 
-missing=()
-for package in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${PACKAGES[@]}"
 
 build=${1:-build}
 shift || true
