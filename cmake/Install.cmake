@@ -44,12 +44,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not say: the platform plugin that puts windows on an X
-# or XWayland screen, libcurl (loaded by the first download, from 7.85 on for
-# CURLOPT_PROTOCOLS_STR), the certificates HTTPS pages are verified against,
-# and the fonts the windows are laid out for. xdg-utils opens pages in the
-# browser.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libcurl4 (>= 7.85.0), ca-certificates, fonts-liberation2")
+# or XWayland screen, the certificates HTTPS pages are verified against, and
+# the fonts the windows are laid out for. xdg-utils opens pages in the browser.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ca-certificates, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

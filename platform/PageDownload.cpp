@@ -1,7 +1,6 @@
 #include "PageDownload.h"
 
 #include <QEventLoop>
-#include <QLibrary>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QStringDecoder>
@@ -11,66 +10,7 @@
 
 #include <algorithm>
 #include <map>
-
-namespace
-{
-
-// The functions of libcurl the downloads use. libcurl is loaded by the first
-// download, not with the program: until its first checkpoint the checker has
-// neither libcurl nor the nineteen libraries that come with it (TLS, SSH,
-// LDAP, IDN, ...) in its memory, and it starts that much sooner. The package
-// names libcurl, at least 7.85 (CURLOPT_PROTOCOLS_STR), among its dependencies.
-struct Libcurl {
-    decltype(&curl_global_init) global_init = nullptr;
-    decltype(&curl_easy_init) easy_init = nullptr;
-    decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
-    decltype(&curl_easy_reset) easy_reset = nullptr;
-    decltype(&curl_easy_setopt) easy_setopt = nullptr;
-    decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
-    decltype(&curl_multi_init) multi_init = nullptr;
-    decltype(&curl_multi_cleanup) multi_cleanup = nullptr;
-    decltype(&curl_multi_setopt) multi_setopt = nullptr;
-    decltype(&curl_multi_add_handle) multi_add_handle = nullptr;
-    decltype(&curl_multi_remove_handle) multi_remove_handle = nullptr;
-    decltype(&curl_multi_socket_action) multi_socket_action = nullptr;
-    decltype(&curl_multi_info_read) multi_info_read = nullptr;
-};
-
-Libcurl libcurl;
-
-template <typename Function> bool resolve(QLibrary &library, const char *name, Function &function)
-{
-    function = reinterpret_cast<Function>(library.resolve(name));
-    return function != nullptr;
-}
-
-// Loads and sets up libcurl once for the process; false when it cannot be
-// loaded (every download then fails).
-bool loadLibcurl()
-{
-    static const bool loaded = [] {
-        // Stays loaded as long as the process lives.
-        auto *library = new QLibrary(QStringLiteral("curl"), 4);
-        const bool found =
-            library->load() && resolve(*library, "curl_global_init", libcurl.global_init) &&
-            resolve(*library, "curl_easy_init", libcurl.easy_init) &&
-            resolve(*library, "curl_easy_cleanup", libcurl.easy_cleanup) &&
-            resolve(*library, "curl_easy_reset", libcurl.easy_reset) &&
-            resolve(*library, "curl_easy_setopt", libcurl.easy_setopt) &&
-            resolve(*library, "curl_easy_getinfo", libcurl.easy_getinfo) &&
-            resolve(*library, "curl_multi_init", libcurl.multi_init) &&
-            resolve(*library, "curl_multi_cleanup", libcurl.multi_cleanup) &&
-            resolve(*library, "curl_multi_setopt", libcurl.multi_setopt) &&
-            resolve(*library, "curl_multi_add_handle", libcurl.multi_add_handle) &&
-            resolve(*library, "curl_multi_remove_handle", libcurl.multi_remove_handle) &&
-            resolve(*library, "curl_multi_socket_action", libcurl.multi_socket_action) &&
-            resolve(*library, "curl_multi_info_read", libcurl.multi_info_read);
-        return found && libcurl.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    }();
-    return loaded;
-}
-
-} // namespace
+#include <mutex>
 
 // A download runs on the calling thread, driven by its event loop: curl says
 // which sockets to watch and when its next timeout falls, and is called back
@@ -158,8 +98,8 @@ size_t readHeader(char *data, size_t size, size_t count, void *userData)
         return length;
     long status = 0;
     char *current = nullptr;
-    libcurl.easy_getinfo(transfer->curl, CURLINFO_RESPONSE_CODE, &status);
-    libcurl.easy_getinfo(transfer->curl, CURLINFO_EFFECTIVE_URL, &current);
+    curl_easy_getinfo(transfer->curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(transfer->curl, CURLINFO_EFFECTIVE_URL, &current);
     const bool secure = current && QByteArray(current).left(6).toLower() == "https:";
     const QByteArray target = line.mid(9).trimmed().left(5).toLower();
     if (secure && isFollowedRedirect(status) && target == "http:") {
@@ -337,9 +277,9 @@ void Transfer::watch(curl_socket_t socket, int what)
 void Transfer::act(curl_socket_t socket, int events)
 {
     int running = 0;
-    libcurl.multi_socket_action(multi, socket, events, &running);
+    curl_multi_socket_action(multi, socket, events, &running);
     int left = 0;
-    while (CURLMsg *message = libcurl.multi_info_read(multi, &left)) {
+    while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
         if (message->msg != CURLMSG_DONE || message->easy_handle != curl)
             continue;
         result = message->data.result;
@@ -356,8 +296,8 @@ PageDownload::~PageDownload()
     if (!transfer)
         return;
     // Closes the kept connections; curl may still call back to drop its watches.
-    libcurl.multi_cleanup(transfer->multi);
-    libcurl.easy_cleanup(curl);
+    curl_multi_cleanup(transfer->multi);
+    curl_easy_cleanup(curl);
 }
 
 // Curl, and the TLS library it sets up with itself, start with the first
@@ -367,22 +307,22 @@ bool PageDownload::start()
 {
     if (transfer)
         return true;
-    if (!loadLibcurl())
-        return false;
+    static std::once_flag globalInit;
+    std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     auto made = std::make_unique<Transfer>();
-    made->curl = libcurl.easy_init();
-    made->multi = libcurl.multi_init();
+    made->curl = curl_easy_init();
+    made->multi = curl_multi_init();
     if (!made->curl || !made->multi) {
         if (made->multi)
-            libcurl.multi_cleanup(made->multi);
+            curl_multi_cleanup(made->multi);
         if (made->curl)
-            libcurl.easy_cleanup(made->curl);
+            curl_easy_cleanup(made->curl);
         return false;
     }
-    libcurl.multi_setopt(made->multi, CURLMOPT_SOCKETFUNCTION, watchSocket);
-    libcurl.multi_setopt(made->multi, CURLMOPT_SOCKETDATA, made.get());
-    libcurl.multi_setopt(made->multi, CURLMOPT_TIMERFUNCTION, startTimeout);
-    libcurl.multi_setopt(made->multi, CURLMOPT_TIMERDATA, made.get());
+    curl_multi_setopt(made->multi, CURLMOPT_SOCKETFUNCTION, watchSocket);
+    curl_multi_setopt(made->multi, CURLMOPT_SOCKETDATA, made.get());
+    curl_multi_setopt(made->multi, CURLMOPT_TIMERFUNCTION, startTimeout);
+    curl_multi_setopt(made->multi, CURLMOPT_TIMERDATA, made.get());
     made->timeout.setSingleShot(true);
     Transfer *started = made.get();
     QObject::connect(&made->timeout, &QTimer::timeout, &made->notifiers,
@@ -405,29 +345,29 @@ void PageDownload::setCaFile(const QString &path)
 
 void PageDownload::prepare(const QByteArray &url)
 {
-    libcurl.easy_reset(curl); // keeps the connection cache
-    libcurl.easy_setopt(curl, CURLOPT_URL, url.constData());
-    libcurl.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, Protocols);
-    libcurl.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, Protocols);
-    libcurl.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    libcurl.easy_setopt(curl, CURLOPT_MAXREDIRS, long(MaxRedirects));
-    libcurl.easy_setopt(curl, CURLOPT_TIMEOUT, long(timeoutSeconds));
-    libcurl.easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-    libcurl.easy_setopt(curl, CURLOPT_USERAGENT, UserAgent);
-    libcurl.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_reset(curl); // keeps the connection cache
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, Protocols);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, Protocols);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, long(MaxRedirects));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(timeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     // An empty proxy text keeps curl from taking one from the environment.
-    libcurl.easy_setopt(curl, CURLOPT_PROXY, proxy.constData());
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.constData());
     if (!caFile.isEmpty()) {
-        libcurl.easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
-        libcurl.easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+        curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
     }
-    libcurl.easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
-    libcurl.easy_setopt(curl, CURLOPT_WRITEDATA, transfer.get());
-    libcurl.easy_setopt(curl, CURLOPT_HEADERFUNCTION, readHeader);
-    libcurl.easy_setopt(curl, CURLOPT_HEADERDATA, transfer.get());
-    libcurl.easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    libcurl.easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
-    libcurl.easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, transfer.get());
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, readHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, transfer.get());
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
 }
 
 QString PageDownload::fetch(const QString &url)
@@ -441,11 +381,11 @@ QString PageDownload::fetch(const QString &url)
     transfer->done = false;
     QEventLoop loop;
     transfer->loop = &loop;
-    if (libcurl.multi_add_handle(transfer->multi, curl) == CURLM_OK) {
+    if (curl_multi_add_handle(transfer->multi, curl) == CURLM_OK) {
         loop.exec();
         // The loop also ends when the application quits or on a cancel: an
         // unfinished download then stops here.
-        libcurl.multi_remove_handle(transfer->multi, curl);
+        curl_multi_remove_handle(transfer->multi, curl);
     }
     transfer->loop = nullptr;
     busy = false;
@@ -454,7 +394,7 @@ QString PageDownload::fetch(const QString &url)
         transfer->tooLarge || transfer->downgrade)
         return {};
     char *contentType = nullptr;
-    libcurl.easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
     const QString text = decode(transfer->body, QByteArray(contentType));
     transfer->reset();
     return text;

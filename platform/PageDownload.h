@@ -14,8 +14,8 @@ public:
     virtual void cancel() = 0;
 };
 
-// Page downloads over HTTP and HTTPS with libcurl, which is loaded and set up
-// by the first download. One connection cache lives from then on as long as the
+// Page downloads over HTTP and HTTPS with libcurl, which is set up by the
+// first download. One connection cache lives from then on as long as the
 // object, so a page fetched again reuses its connection. The
 // calling thread waits for each download in a local event loop, which also
 // drives the download: timers, menus and message boxes of that thread are
