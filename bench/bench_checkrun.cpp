@@ -1,8 +1,9 @@
 // A whole check run as the checker makes it: a real store file with the action
 // list, the real downloads over HTTP, the page text and the check-string
-// search, the dates written. Only what a person sees or what the machine's
-// routes say is stood in for: the status window, the browser and the
-// connection test.
+// search, the checker's own status window (hidden, as it is while nobody
+// looks), the dates written. Only what the machine's routes say and what the
+// person would see in the browser are stood in for: the connection test and
+// the browser. Needs a Qt platform (QT_QPA_PLATFORM=offscreen will do).
 //
 //   bench_checkrun pages DIR COUNT SIZE
 //       writes DIR/page1.html ... pageCOUNT.html, realistic pages of SIZE bytes
@@ -11,8 +12,9 @@
 //       makes COUNT actions for BASE_URL/page1.html ..., runs the list once and
 //       prints "name value" lines: the run's time from its start to "CheckDate"
 //       written, and the time the run's store reads take on their own
-//   bench_checkrun list BASE_URL COUNT
-//       only makes the COUNT actions, for a checker started on them
+//   bench_checkrun list BASE_URL COUNT [always]
+//       only makes the COUNT actions, for a checker started on them; with
+//       "always", in always-connected mode (its first run a minute after start)
 //   bench_checkrun urls BASE_URL COUNT
 //       prints the COUNT page addresses, one a line
 //
@@ -26,9 +28,10 @@
 #include "Layout.h"
 #include "PageDownload.h"
 #include "PageGenerator.h"
+#include "StatusWindow.h"
 #include "Store.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,15 +45,22 @@ namespace
 
 const QString Check = QStringLiteral("version 2.25");
 
+// The checker's status window, counting the page texts written to it.
 class CountingStatus : public StatusDisplay
 {
 public:
+    explicit CountingStatus(const Store &store) : window(store) {}
     int pages = 0;
-    void setLabel1(const QString &) override {}
-    void setLabel2(const QString &) override {}
-    void setLabel4(const QString &) override {}
-    void setLabel5(const QString &) override {}
-    void setText1(const QString &) override { ++pages; }
+    StatusWindow window;
+    void setLabel1(const QString &text) override { window.setLabel1(text); }
+    void setLabel2(const QString &text) override { window.setLabel2(text); }
+    void setLabel4(const QString &text) override { window.setLabel4(text); }
+    void setLabel5(const QString &text) override { window.setLabel5(text); }
+    void setText1(const QString &text) override
+    {
+        ++pages;
+        window.setText1(text);
+    }
 };
 
 class NoBrowser : public Browser
@@ -160,9 +170,10 @@ int run(const QString &base, int count)
     PageDownload download(60);
     AlwaysConnected connection;
     NoBrowser browser;
-    CountingStatus status;
+    CountingStatus status(store);
     SystemClock clock;
     CheckRun checkRun(store, download, connection, browser, status, clock);
+    status.window.attach(checkRun.state);
 
     QElapsedTimer timer;
     timer.start();
@@ -192,7 +203,7 @@ int printUrls(const QString &base, int count)
 int usage()
 {
     std::fprintf(stderr, "usage: bench_checkrun pages DIR COUNT SIZE | run BASE_URL COUNT | "
-                         "list BASE_URL COUNT | urls BASE_URL COUNT\n");
+                         "list BASE_URL COUNT [always] | urls BASE_URL COUNT\n");
     return 2;
 }
 
@@ -200,7 +211,7 @@ int usage()
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4)
         return usage();
@@ -212,9 +223,15 @@ int main(int argc, char *argv[])
         return writePages(args.at(2), count, args.at(4).toLongLong());
     if (command == QLatin1String("run") && args.size() == 4)
         return run(args.at(2), count);
-    if (command == QLatin1String("list") && args.size() == 4) {
+    if (command == QLatin1String("list") && (args.size() == 4 || args.size() == 5)) {
+        const bool always = args.size() == 5;
+        if (always && args.at(4) != QLatin1String("always"))
+            return usage();
         Store store;
-        return makeFreshList(store, args.at(2), count) ? 0 : 1;
+        if (!makeFreshList(store, args.at(2), count))
+            return 1;
+        return !always || store.write(layout::Settings, layout::Always, QStringLiteral("1")) ? 0
+                                                                                             : 1;
     }
     if (command == QLatin1String("urls") && args.size() == 4)
         return printUrls(args.at(2), count);
