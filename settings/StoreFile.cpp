@@ -40,13 +40,56 @@ bool endsInPlace(QByteArrayView line)
     return !quoted;
 }
 
+// True when the element that starts at `at` is read by QSettings as a value
+// it must decode from binary: "@Variant(...)" or "@DateTime(...)". Their
+// decoding trusts the lengths they hold, so a damaged one can ask for more
+// memory than any machine has. QSettings writes such a text itself only with
+// its '@' doubled.
+bool startsBinaryValue(QByteArrayView line, qsizetype at)
+{
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+        ++at;
+    if (at < line.size() && line[at] == '"')
+        ++at;
+    const QByteArrayView rest = line.sliced(at);
+    return rest.startsWith("@Variant(") || rest.startsWith("@DateTime(");
+}
+
+// A value, or any element of a list value, that is decoded from binary.
+bool holdsBinaryValue(QByteArrayView line)
+{
+    if (line.startsWith('['))
+        return false;
+    const qsizetype equals = line.indexOf('=');
+    if (equals < 0)
+        return false;
+    bool quoted = false;
+    if (startsBinaryValue(line, equals + 1))
+        return true;
+    for (qsizetype i = equals + 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\\')
+            ++i;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted && startsBinaryValue(line, i + 1))
+            return true;
+    }
+    return false;
+}
+
+bool isWhole(QByteArrayView line)
+{
+    return endsInPlace(line) && !holdsBinaryValue(line);
+}
+
 } // namespace
 
 bool hasRunawayLines(QByteArrayView text)
 {
     for (qsizetype at = 0; at < text.size();) {
         const qsizetype length = lineLength(text, at);
-        if (!endsInPlace(text.sliced(at, length)))
+        if (!isWhole(text.sliced(at, length)))
             return true;
         at += length + 1;
     }
@@ -61,7 +104,7 @@ QByteArray withoutRunawayLines(QByteArrayView text)
         const qsizetype length = lineLength(text, at);
         // The line together with its line break, when it has one.
         const qsizetype whole = qMin(length + 1, text.size() - at);
-        if (endsInPlace(text.sliced(at, length)))
+        if (isWhole(text.sliced(at, length)))
             kept.append(text.sliced(at, whole));
         at += whole;
     }

@@ -11,8 +11,9 @@
 namespace storefile
 {
 
-// True when some line does not end where it stands: a quote left open, or a
-// backslash before the line break.
+// True when some line does not end where it stands (a quote left open, or a
+// backslash before the line break), or holds a value QSettings would decode
+// from binary ("@Variant(...)", "@DateTime(...)"), which it never writes itself.
 bool hasRunawayLines(QByteArrayView text);
 
 // The text without those lines; every other line stays exactly as it was.
