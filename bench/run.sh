@@ -4,11 +4,16 @@
 #   2. a whole check run over 200 pages of 100 KB served by nginx on 127.0.0.1,
 #      beside curl fetching the same pages and one pass of urlwatch over them;
 #   3. the store's share of a run over 1000 tiny pages;
-#   4. the resident footprint and start-up time of the real checker, beside
-#      the least Qt tray program.
+#   4. the resident checker on a virtual X screen with a window manager and a
+#      real tray host: its start-up time, memory and idle CPU time beside the
+#      least Qt tray program, and what each of its own pieces adds.
 # Installs what is missing from Debian, builds in Release into build-bench
-# (or $QUORLIN_BENCH_BUILD). Takes a few minutes; not part of CI.
-# ROUNDS (default 7) sets how many times each comparison is run.
+# (or $QUORLIN_BENCH_BUILD). Takes about half an hour, most of it the idle
+# minutes of part 4; not part of CI.
+# ROUNDS (default 7) sets how many times each comparison is run; STARTS
+# (default 15) how many starts part 4 times; RESIDENT_ROUNDS (default 3) how
+# many times it waits for the checker's first run and then IDLE (default 300)
+# seconds of idle time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -16,7 +21,8 @@ ROUNDS=${ROUNDS:-7}
 BUILD=${QUORLIN_BENCH_BUILD:-build-bench}
 OUT=${QUORLIN_BENCH_OUT:-docs/performance.md}
 
-PACKAGES=(nginx urlwatch curl time libbenchmark-dev python3 procps)
+PACKAGES=(nginx urlwatch curl time libbenchmark-dev python3 procps
+          xvfb openbox trayer x11-utils libxcb1-dev)
 missing=()
 for package in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -31,13 +37,18 @@ if ((${#missing[@]})); then
 fi
 bash scripts/setup.sh "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_BENCH=ON -DBUILD_TESTING=OFF
 BIN=$ROOT/$BUILD/bin
+# The check-run bench makes the checker's status window, which nobody sees;
+# part 4 starts its programs on an X screen of its own.
+export QT_QPA_PLATFORM=offscreen
 
 WORK=$(mktemp -d /tmp/quorlin-bench.XXXXXX)
 chmod 755 "$WORK" # nginx's workers read the pages as another user
 NGINX_PID=
-PROGRAM_PID=
+PROGRAMS=()
+DESKTOP=()
 cleanup() {
-    if [ -n "$PROGRAM_PID" ]; then kill "$PROGRAM_PID" 2>/dev/null || true; fi
+    for pid in "${PROGRAMS[@]}" "${DESKTOP[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${PROGRAMS[@]}" "${DESKTOP[@]}"; do wait "$pid" 2>/dev/null || true; done
     if [ -n "$NGINX_PID" ]; then
         kill "$NGINX_PID" 2>/dev/null || true
         wait "$NGINX_PID" 2>/dev/null || true
@@ -45,6 +56,9 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+export XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/run
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 
 RESULTS=$WORK/results
 : >"$RESULTS"
@@ -137,9 +151,6 @@ URLWATCH=(env HOME="$WORK/urlwatch" urlwatch --urls "$WORK/urlwatch/urls.yaml"
 # The first pass fills urlwatch's cache; the measured passes find no change.
 "${URLWATCH[@]}" >/dev/null
 
-export XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/run
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
 # Warms the page cache and nginx for every contender alike.
 curl -s -K "$WORK/big.curl"
 curl -s -K "$WORK/tiny.curl"
@@ -156,50 +167,195 @@ for round in $(seq "$ROUNDS"); do
     while read -r key value; do record "quorlin1000_$key $value"; done <"$WORK/out"
 done
 
-# Starts a program, waits until it listens on its socket in
-# $XDG_RUNTIME_DIR/QL/, and records the time that took, its memory after
-# SETTLE seconds, and the CPU time it uses over IDLE more seconds.
+# --- 4. The resident checker ------------------------------------------------
+# A virtual X screen of its own with a window manager (openbox) and a real
+# XEmbed tray host (trayer) along the top, as the desktop tests have it; the
+# window manager and the tray host get a home of their own, so that their
+# settings are their defaults.
+echo "== resident checker"
+STARTS=${STARTS:-15}
+RESIDENT_ROUNDS=${RESIDENT_ROUNDS:-3}
 SETTLE=${SETTLE:-5}
-IDLE=${IDLE:-20}
-resident() {
-    local name=$1 socket=$2
-    shift 2
-    local start ready ticks_before ticks_after
-    rm -rf "$XDG_RUNTIME_DIR/QL"
-    start=$EPOCHREALTIME
-    QT_QPA_PLATFORM=offscreen "$@" >/dev/null 2>&1 &
-    PROGRAM_PID=$!
-    until [ -S "$XDG_RUNTIME_DIR/QL/$socket.$PROGRAM_PID" ]; do
-        kill -0 "$PROGRAM_PID" 2>/dev/null || {
-            echo "$name ended before it listened" >&2
+IDLE=${IDLE:-300}
+mkdir -p "$WORK/desktop"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+DESKTOP+=($!)
+for _ in $(seq 100); do
+    grep -q . "$WORK/display" 2>/dev/null && break
+    sleep 0.1
+done
+export DISPLAY=:$(head -n1 "$WORK/display")
+HOME=$WORK/desktop openbox >"$WORK/openbox.log" 2>&1 &
+DESKTOP+=($!)
+HOME=$WORK/desktop trayer --edge top --align right --widthtype percent --width 100 --height 28 \
+    --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
+DESKTOP+=($!)
+# (grep reads the whole tree: with -q, xwininfo could end on a broken pipe.)
+tray_up() { xwininfo -root -tree | grep '("panel" "trayer")' >/dev/null; }
+for _ in $(seq 100); do
+    tray_up && break
+    sleep 0.1
+done
+tray_up || {
+    echo "the tray host did not come up" >&2
+    exit 1
+}
+desktop_up() {
+    local pid
+    for pid in "${DESKTOP[@]}"; do
+        kill -0 "$pid" 2>/dev/null || {
+            echo "the virtual desktop has gone (process $pid)" >&2
             exit 1
         }
-        sleep 0.001
     done
-    ready=$EPOCHREALTIME
-    record "${name}_startup_ms $(python3 -c "print(($ready - $start) * 1000)")"
-    sleep "$SETTLE"
-    record "${name}_rss_kb $(awk '/^VmRSS:/ {print $2}' "/proc/$PROGRAM_PID/status")"
-    record "${name}_hwm_kb $(awk '/^VmHWM:/ {print $2}' "/proc/$PROGRAM_PID/status")"
-    record "${name}_pss_kb $(awk '/^Pss:/ {print $2}' "/proc/$PROGRAM_PID/smaps_rollup")"
-    ticks_before=$(awk '{print $14 + $15}' "/proc/$PROGRAM_PID/stat")
-    sleep "$IDLE"
-    ticks_after=$(awk '{print $14 + $15}' "/proc/$PROGRAM_PID/stat")
-    record "${name}_idle_cpu_ms $(((ticks_after - ticks_before) * 1000 / $(getconf CLK_TCK)))"
-    kill "$PROGRAM_PID"
-    wait "$PROGRAM_PID" 2>/dev/null || true
-    PROGRAM_PID=
 }
 
-echo "== resident checker"
-"$BIN/bench_checkrun" list "$BASE/big" 200
-for round in 1 2 3; do
-    resident floor floor "$BIN/bench_trayfloor"
-    resident checker Quorlin "$BIN/Quorlin"
+# The contenders of the start-up rounds: the floor, the checker, and the floor
+# with the checker's pieces added one at a time (bench_traypieces).
+PAGE=$BASE/big/page1.html
+declare -A CONTENDER=(
+    [floor]="$BIN/bench_trayfloor"
+    [linked]="$BIN/bench_traypieces"
+    [icon]="$BIN/bench_traypieces icon"
+    [splash]="$BIN/bench_traypieces icon splash"
+    [download]="$BIN/bench_traypieces icon splash download $PAGE"
+    [checker]="$BIN/Quorlin"
+)
+declare -A TITLE=([checker]=Quorlin)
+ORDER=(floor checker linked icon splash download)
+
+# Sums a field over every thread of a process: the CPU time in ns from
+# schedstat, or the context switches (the times a thread went to sleep or was
+# put aside) from status.
+threads_cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {print s}'; }
+threads_switches() {
+    cat /proc/"$1"/task/*/status | awk '/ctxt_switches:/ {s += $2} END {print s}'
+}
+# User plus system CPU time in clock ticks, as /proc/<pid>/stat has it.
+stat_ticks() { sed 's/^.*) //' /proc/"$1"/stat | awk '{print $12 + $13}'; }
+memory() {
+    local name=$1 pid=$2
+    record "${name}_pss_kb $(awk '/^Pss:/ {print $2}' /proc/"$pid"/smaps_rollup)"
+    record "${name}_rss_kb $(awk '/^Rss:/ {print $2}' /proc/"$pid"/smaps_rollup)"
+    record "${name}_uss_kb $(awk '/^Private_(Clean|Dirty):/ {s += $2} END {print s}' \
+        /proc/"$pid"/smaps_rollup)"
+}
+
+# Starts a contender through bench_startup, which times it from just before
+# its start to listening and to its icon embedded in the tray; records those
+# times. Leaves its process id in $STARTED and bench_startup's in $WATCHER.
+STARTED=
+WATCHER=
+start() {
+    local name=$1 key=$2 out=$WORK/startup.$1
+    # shellcheck disable=SC2086 # the contender's words
+    QT_QPA_PLATFORM=xcb "$BIN/bench_startup" "${TITLE[$name]:-floor}" ${CONTENDER[$name]} >"$out" &
+    WATCHER=$!
+    PROGRAMS+=("$WATCHER")
+    # bench_startup does the timing; looking for its result only later keeps
+    # this script off the processor while the contender starts.
+    sleep 0.5
+    until grep -q '^ready' "$out"; do
+        kill -0 "$WATCHER" 2>/dev/null || {
+            echo "$name did not come up" >&2
+            exit 1
+        }
+        sleep 0.2
+    done
+    STARTED=$(awk '/^pid/ {print $2}' "$out")
+    PROGRAMS+=("$STARTED")
+    local listen icon
+    listen=$(awk '/^listen_ms/ {print $2}' "$out")
+    icon=$(awk '/^icon_ms/ {print $2}' "$out")
+    record "${key}_listen_ms $listen"
+    record "${key}_icon_ms $icon"
+    record "${key}_ready_ms $(python3 -c "print(max($listen, $icon))")"
+}
+stop() {
+    kill "$STARTED" 2>/dev/null || true
+    wait "$WATCHER" 2>/dev/null || true
+    PROGRAMS=()
+}
+
+# The checker's store: one action, whose page (100 KB, holding its check
+# string) nginx serves; always-connected mode, so that its first run comes at
+# its first tick, a minute after the start. Made afresh for every start, as
+# the once-a-day limit would hold back a second run.
+fresh_store() { "$BIN/bench_checkrun" list "$BASE/big" 1 always; }
+
+echo "-- start-up ($STARTS starts of each)"
+for round in $(seq "$STARTS"); do
+    desktop_up
+    # Each round starts from another place in the order.
+    shift_by=$(((round - 1) % ${#ORDER[@]}))
+    rotated=("${ORDER[@]:shift_by}" "${ORDER[@]:0:shift_by}")
+    echo "start $round: ${rotated[*]}"
+    for name in "${rotated[@]}"; do
+        fresh_store
+        start "$name" "start_$name"
+        # Past the splash's three seconds (and, for "download", its page).
+        sleep "$SETTLE"
+        memory "start_$name" "$STARTED"
+        stop
+    done
+done
+
+# The checker alone until its first run is over and its memory is read; then
+# the floor beside it, and the CPU time and the wake-ups of both over the
+# same idle minutes, in which each has its one 60 s timer ticking.
+echo "-- after a run and idle ($RESIDENT_ROUNDS rounds of about $((IDLE / 60 + 2)) minutes)"
+for round in $(seq "$RESIDENT_ROUNDS"); do
+    desktop_up
+    echo "resident $round"
+    fresh_store
+    start checker "resident_checker"
+    checker=$STARTED
+    checker_watcher=$WATCHER
+    waited=0
+    until grep -q '^CheckDate=' "$XDG_CONFIG_HOME/QL/QL.ini"; do
+        sleep 0.5
+        waited=$((waited + 1))
+        if ((waited > 240)); then
+            echo "the checker's first run did not end within two minutes" >&2
+            exit 1
+        fi
+    done
+    sleep "$SETTLE"
+    memory run_checker "$checker"
+
+    start floor "resident_floor"
+    floor=$STARTED
+    PROGRAMS+=("$checker" "$checker_watcher")
+    sleep "$SETTLE"
+    declare -A cpu0 switches0 ticks0
+    for pid in "$checker" "$floor"; do
+        cpu0[$pid]=$(threads_cpu_ns "$pid")
+        switches0[$pid]=$(threads_switches "$pid")
+        ticks0[$pid]=$(stat_ticks "$pid")
+    done
+    sleep "$IDLE"
+    desktop_up
+    for pair in "checker:$checker" "floor:$floor"; do
+        name=${pair%%:*}
+        pid=${pair#*:}
+        record "idle_${name}_cpu_us $((($(threads_cpu_ns "$pid") - cpu0[$pid]) / 1000))"
+        record "idle_${name}_wakeups $(($(threads_switches "$pid") - switches0[$pid]))"
+        record "idle_${name}_cpu_ms $((($(stat_ticks "$pid") - ticks0[$pid]) * 1000 / $(getconf CLK_TCK)))"
+    done
+    kill "$checker" "$floor" 2>/dev/null || true
+    wait "$checker_watcher" "$WATCHER" 2>/dev/null || true
+    PROGRAMS=()
 done
 record "idle_seconds $IDLE"
 record "settle_seconds $SETTLE"
+record "starts $STARTS"
+record "resident_rounds $RESIDENT_ROUNDS"
 record "rounds $ROUNDS"
 
+# QUORLIN_BENCH_KEEP names a folder that keeps the measurements for report.py.
+if [ -n "${QUORLIN_BENCH_KEEP:-}" ]; then
+    mkdir -p "$QUORLIN_BENCH_KEEP"
+    cp "$WORK/machine" "$WORK/pagecheck.json" "$RESULTS" "$QUORLIN_BENCH_KEEP/"
+fi
 python3 bench/report.py "$WORK/machine" "$WORK/pagecheck.json" "$RESULTS" >"$OUT"
 echo "wrote $OUT"
