@@ -18,7 +18,7 @@ fuzz=${FUZZ_SECONDS:-30}
 figures=$(mktemp -d)
 trap 'rm -rf "$figures"' EXIT
 
-bash scripts/setup.sh "$build"
+bash scripts/setup.sh tests "$build"
 QUORLIN_FIGURES=$figures QUORLIN_SOAK_SECONDS=$soak \
     ctest --test-dir "$build" --output-on-failure \
     -R '^(tst_hostileservers|tst_storefaults|tst_actioneditor|tst_settingsdialog|tst_storesoak)$'

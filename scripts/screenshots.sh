@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Takes the README's pictures into docs/: builds (through setup.sh, into ./build
-# or $QUORLIN_BUILD), starts a virtual X screen with a window manager and a
-# tray host, and runs the two picture programs on it. Installs openbox, the
-# window manager that draws the frames, when it is missing.
+# Takes the README's pictures into docs/: builds with the tests, among which
+# the two picture programs are (through setup.sh, into ./build or
+# $QUORLIN_BUILD), starts a virtual X screen with a window manager and a tray
+# host, and runs the picture programs on it. Installs openbox, the window
+# manager that draws the frames, when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUORLIN_BUILD:-build}
-bash scripts/setup.sh "$build"
+bash scripts/setup.sh tests "$build"
 
 bash scripts/install-packages.sh openbox
 
