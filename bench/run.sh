@@ -21,25 +21,17 @@ ROUNDS=${ROUNDS:-7}
 BUILD=${QUORLIN_BENCH_BUILD:-build-bench}
 OUT=${QUORLIN_BENCH_OUT:-docs/performance.md}
 
-PACKAGES=(nginx urlwatch curl time libbenchmark-dev python3 procps
-          xvfb openbox trayer x11-utils libxcb1-dev)
-missing=()
-for package in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends \
-        "${missing[@]}"
-fi
-bash scripts/setup.sh "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_BENCH=ON -DBUILD_TESTING=OFF
-BIN=$ROOT/$BUILD/bin
-# The check-run bench makes the checker's status window, which nobody sees;
-# part 4 starts its programs on an X screen of its own.
+# Every Qt program here but those of part 4 runs without a screen (the
+# check-run bench makes the checker's status window, which nobody sees), so
+# that the script runs on a machine with no display; part 4 starts its
+# programs on an X screen of its own.
 export QT_QPA_PLATFORM=offscreen
+
+bash scripts/install-packages.sh nginx urlwatch curl time libbenchmark-dev python3 procps \
+    xvfb openbox trayer x11-utils libxcb1-dev
+# The programs and the benchmarks, without the tests.
+bash scripts/setup.sh run "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUORLIN_BENCH=ON
+BIN=$ROOT/$BUILD/bin
 
 WORK=$(mktemp -d /tmp/quorlin-bench.XXXXXX)
 chmod 755 "$WORK" # nginx's workers read the pages as another user
@@ -184,7 +176,8 @@ for _ in $(seq 100); do
     grep -q . "$WORK/display" 2>/dev/null && break
     sleep 0.1
 done
-export DISPLAY=:$(head -n1 "$WORK/display")
+DISPLAY=:$(head -n1 "$WORK/display")
+export DISPLAY
 HOME=$WORK/desktop openbox >"$WORK/openbox.log" 2>&1 &
 DESKTOP+=($!)
 HOME=$WORK/desktop trayer --edge top --align right --widthtype percent --width 100 --height 28 \
