@@ -2,7 +2,8 @@
 # Measures Quorlin beside its references and writes docs/performance.md:
 #   1. the page text and check-string search over 10 MB pages beside memchr;
 #   2. a whole check run over 200 pages of 100 KB served by nginx on 127.0.0.1,
-#      beside curl fetching the same pages and one pass of urlwatch over them;
+#      beside curl fetching the same pages (its transfers, and its whole
+#      process) and one pass of urlwatch over them;
 #   3. the store's share of a run over 1000 tiny pages;
 #   4. the resident checker on a virtual X screen with a window manager and a
 #      real tray host: its start-up time, memory and idle CPU time beside the
@@ -147,14 +148,28 @@ URLWATCH=(env HOME="$WORK/urlwatch" urlwatch --urls "$WORK/urlwatch/urls.yaml"
 curl -s -K "$WORK/big.curl"
 curl -s -K "$WORK/tiny.curl"
 
+# Runs curl over a list of COUNT pages as measure does (its whole process),
+# and records beside that its transfers timed as the checker's run is: the sum
+# of curl's own time of each page, from its request to its last byte.
+measure_curl() {
+    local name=$1 count=$2 list=$3 transfers
+    measure "$name" curl -s -w '%{time_total}\n' -K "$list"
+    transfers=$(awk -v count="$count" '{ s += $1; n++ }
+        END { if (n != count) exit 1; printf "%.3f\n", s * 1000 }' "$WORK/out") || {
+        echo "curl timed $(wc -l <"$WORK/out") transfers of $count" >&2
+        exit 1
+    }
+    record "${name}_transfers_ms $transfers"
+}
+
 echo "== check runs ($ROUNDS rounds)"
 for round in $(seq "$ROUNDS"); do
     echo "round $round"
-    measure curl200 curl -s -K "$WORK/big.curl"
+    measure_curl curl200 200 "$WORK/big.curl"
     measure urlwatch200 "${URLWATCH[@]}"
     measure quorlin200 "$BIN/bench_checkrun" run "$BASE/big" 200
     while read -r key value; do record "quorlin200_$key $value"; done <"$WORK/out"
-    measure curl1000 curl -s -K "$WORK/tiny.curl"
+    measure_curl curl1000 1000 "$WORK/tiny.curl"
     measure quorlin1000 "$BIN/bench_checkrun" run "$BASE/tiny" 1000
     while read -r key value; do record "quorlin1000_$key $value"; done <"$WORK/out"
 done
