@@ -8,7 +8,6 @@
 #include "StartupOptions.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QProcess>
 
 namespace
@@ -56,8 +55,12 @@ Form1::Form1(const CheckerParts &parts, QObject *parent)
 
     trayIcon.setIcon(pictures::programIcon());
     trayIcon.setToolTip(QStringLiteral("Quorlin"));
-    connect(&trayIcon, &QSystemTrayIcon::activated, this, &Form1::trayIconActivated);
+    // The tray shows the menu itself: a StatusNotifierItem host natively at
+    // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
+    // button. No other activation of the icon does anything.
+    trayIcon.setContextMenu(&mnuPopup);
     connect(&listener, &CloseListener::closeRequested, this, &Form1::listenerCloseRequested);
+    connect(&sessionEnd, &SessionEnd::ending, this, &Form1::sessionEnding);
 }
 
 Form1::~Form1()
@@ -158,13 +161,6 @@ void Form1::timer3Timer()
         scheduler.timer3Tick();
 }
 
-// Only the right button opens the menu.
-void Form1::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
-{
-    if (reason == QSystemTrayIcon::Context && !unloaded)
-        mnuPopup.popup(QCursor::pos());
-}
-
 void Form1::mnuDebugClick()
 {
     status.show();
@@ -198,6 +194,12 @@ void Form1::mnuExitClick()
 }
 
 void Form1::listenerCloseRequested()
+{
+    formUnload();
+}
+
+// The session is ending: unload as Exit does.
+void Form1::sessionEnding()
 {
     formUnload();
 }

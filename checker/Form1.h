@@ -3,6 +3,7 @@
 #include "CheckRun.h"
 #include "CloseChannel.h"
 #include "Scheduler.h"
+#include "SessionEnd.h"
 #include "StatusWindow.h"
 
 #include <QMenu>
@@ -63,6 +64,7 @@ public:
     CheckRun run;
     Scheduler scheduler;
     CloseListener listener;
+    SessionEnd sessionEnd;
 
     QTimer Timer1;
     QTimer Timer2;
@@ -83,13 +85,13 @@ private:
     void timer1Timer();
     void timer2Timer();
     void timer3Timer();
-    void trayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void mnuDebugClick();
     void mnuAboutClick();
     void mnuCheckClick();
     void mnuConfigClick();
     void mnuExitClick();
     void listenerCloseRequested();
+    void sessionEnding();
     void form4Unloaded();
 
     std::unique_ptr<Form3> form3;

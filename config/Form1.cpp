@@ -110,7 +110,7 @@ void Form1::command2Click()
     const QString row = selectedRowText();
     if (row.isEmpty()) {
         msgbox::show(QStringLiteral("Please select the action to modify from the list!"),
-                     msgbox::Critical, QStringLiteral("Error:"));
+                     msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     Form2 *window = editor();
@@ -124,15 +124,15 @@ void Form1::command3Click()
     const QString row = selectedRowText();
     if (row.isEmpty()) {
         msgbox::show(QStringLiteral("Please select the action to delete from the list!"),
-                     msgbox::Critical, QStringLiteral("Error:"));
+                     msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     if (msgbox::show(QStringLiteral("Really Remove Action ' ") + row + QStringLiteral(" ' ?"),
-                     msgbox::YesNoQuestion, QStringLiteral("Question:")) == msgbox::No)
+                     msgbox::YesNoQuestion, QStringLiteral("Question:"), this) == msgbox::No)
         return;
     const QString error = editing::remove(settingsStore, editorState, row);
     if (!error.isEmpty()) {
-        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"));
+        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     removeSelectedRow();
@@ -151,7 +151,7 @@ void Form1::command4Click()
 void Form1::command5Click()
 {
     if (editorState.changesMade == 1)
-        restart::restartChecker(settingsStore, programFolder);
+        restart::restartChecker(settingsStore, programFolder, this);
     endProgram();
 }
 
@@ -176,22 +176,28 @@ QString Form1::selectedRowText() const
 
 Form2 *Form1::editor()
 {
-    if (!form2)
+    if (!form2) {
         form2 = new Form2(*this);
+        keepAboveOwner(form2, this);
+    }
     return form2;
 }
 
 Form3 *Form1::settings()
 {
-    if (!form3)
+    if (!form3) {
         form3 = new Form3(*this);
+        keepAboveOwner(form3, this);
+    }
     return form3;
 }
 
 Form4 *Form1::about()
 {
-    if (!form4)
+    if (!form4) {
         form4 = new Form4(*this);
+        keepAboveOwner(form4, this);
+    }
     return form4;
 }
 

@@ -56,7 +56,7 @@ void Form2::command2Click()
     const QString check = ui->Text3->text();
     const QString missing = editing::missingField(description, url, check);
     if (!missing.isEmpty()) {
-        msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"));
+        msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     const bool adding = windowTitle() == editing::AddCaption;
@@ -64,7 +64,7 @@ void Form2::command2Click()
         adding ? editing::add(form1.store(), form1.state(), description, url, check)
                : editing::modify(form1.store(), form1.state(), description, url, check);
     if (!error.isEmpty()) {
-        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"));
+        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     form1.setEnabled(true);

@@ -62,7 +62,7 @@ void Form3::check3Click()
         return;
     msgbox::show(QStringLiteral("Quorlin will now check for updates every 1 hour.\r\n"
                                 "This will take up some more bandwidth."),
-                 msgbox::Information, QStringLiteral("Information:"));
+                 msgbox::Information, QStringLiteral("Information:"), this);
 }
 
 // Save: checks the proxy fields, writes the options and leaves.
@@ -76,12 +76,12 @@ void Form3::command1Click()
     options.always = ui->Check2->isChecked();
     const QString missing = settingsdialog::missingProxyField(options);
     if (!missing.isEmpty()) {
-        msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"));
+        msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     const QString error = settingsdialog::save(form1.store(), form1.state(), options);
     if (!error.isEmpty()) {
-        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"));
+        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     form1.setEnabled(true);

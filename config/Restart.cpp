@@ -14,10 +14,10 @@ QString checkerPath(const QString &programFolder)
     return programFolder + QStringLiteral("/Quorlin");
 }
 
-bool restartChecker(Store &store, const QString &programFolder)
+bool restartChecker(Store &store, const QString &programFolder, QWidget *owner)
 {
     msgbox::show(QStringLiteral("Quorlin will now be restarted for changes to take effect."),
-                 msgbox::Information, QStringLiteral("Information:"));
+                 msgbox::Information, QStringLiteral("Information:"), owner);
     layout::clearCheckDate(store);
     // Returns once every checker has confirmed that it ends (or has not
     // answered in time), so the new one never runs beside the old one.
@@ -25,7 +25,7 @@ bool restartChecker(Store &store, const QString &programFolder)
     if (QProcess::startDetached(checkerPath(programFolder), {}, programFolder))
         return true;
     msgbox::show(QStringLiteral("Quorlin Not Correctly Installed! Couldn't Restart!"),
-                 msgbox::Critical, QStringLiteral("Error:"));
+                 msgbox::Critical, QStringLiteral("Error:"), owner);
     return false;
 }
 

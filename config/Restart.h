@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QWidget;
 class Store;
 
 // Restarts the checker so that it reads the changed settings: what "Close" of
@@ -15,7 +16,7 @@ QString checkerPath(const QString &programFolder);
 // Tells the user, deletes "CheckDate" so that the once-a-day limit does not
 // hold back the new checker, asks every running checker to close, and starts
 // the checker from `programFolder`; when it cannot be started, says so.
-// Returns whether the new checker was started.
-bool restartChecker(Store &store, const QString &programFolder);
+// Returns whether the new checker was started. Its boxes stay above `owner`.
+bool restartChecker(Store &store, const QString &programFolder, QWidget *owner = nullptr);
 
 } // namespace restart

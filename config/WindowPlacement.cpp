@@ -2,6 +2,7 @@
 
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 void placeInCentre(QWidget *window)
 {
@@ -10,4 +11,12 @@ void placeInCentre(QWidget *window)
         return;
     const QRect area = screen->availableGeometry();
     window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+
+void keepAboveOwner(QWidget *window, QWidget *owner)
+{
+    // Both need their native windows for the link.
+    window->winId();
+    owner->winId();
+    window->windowHandle()->setTransientParent(owner->windowHandle());
 }

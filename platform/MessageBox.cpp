@@ -60,13 +60,15 @@ MessageBoxScript *MessageBoxScript::active()
     return activeScript;
 }
 
-int msgbox::show(const QString &text, int flags, const QString &title)
+int msgbox::show(const QString &text, int flags, const QString &title, QWidget *owner)
 {
     if (activeScript)
         return scriptedAnswer(*activeScript, text, flags, title);
 
-    QMessageBox box(iconOf(flags), title, text);
-    box.setWindowModality(Qt::ApplicationModal);
+    // Window-modal: an owner and the windows below it are blocked, and a box
+    // without an owner blocks nothing.
+    QMessageBox box(iconOf(flags), title, text, QMessageBox::NoButton, owner);
+    box.setWindowModality(Qt::WindowModal);
     if ((flags & ButtonMask) == YesNoButtons) {
         QPushButton *yes = box.addButton(QMessageBox::Yes);
         QPushButton *no = box.addButton(QMessageBox::No);

@@ -4,9 +4,11 @@
 #include <QString>
 #include <functional>
 
-// Application-modal message boxes addressed by the classic flag numbers:
-// 16 OK/error, 36 Yes-No/question, 64 OK/information, 20 Yes-No/error,
-// 68 Yes-No/information. The first button is the default; Escape answers No.
+class QWidget;
+
+// Message boxes addressed by the classic flag numbers: 16 OK/error,
+// 36 Yes-No/question, 64 OK/information, 20 Yes-No/error, 68 Yes-No/information.
+// The first button is the default; Escape answers No.
 namespace msgbox
 {
 
@@ -20,8 +22,12 @@ constexpr int Information = 64;
 constexpr int YesNoCritical = 20;
 constexpr int YesNoInformation = 68;
 
-// Shows the box and returns the button pressed: Ok, Yes or No.
-int show(const QString &text, int flags, const QString &title);
+// Shows the box, waits for the answer and returns the button pressed: Ok, Yes
+// or No. With an owner the box stays above it and blocks it (and the windows
+// below it) until answered. Without one it blocks no other window: the
+// checker's tray icon, its menu and its status window stay usable while a
+// run waits for an answer.
+int show(const QString &text, int flags, const QString &title, QWidget *owner = nullptr);
 
 } // namespace msgbox
 

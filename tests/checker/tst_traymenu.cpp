@@ -1,5 +1,6 @@
 #include "CheckerBench.h"
 #include "Form2.h"
+#include "Form3.h"
 #include "Form4.h"
 #include "MessageBox.h"
 #include "TestHome.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
+#include <csignal>
 
 class TestTrayMenu : public QObject
 {
@@ -17,18 +19,25 @@ private slots:
     void cleanup();
 
     void menuHoldsFiveItemsInOrder();
-    void onlyTheRightButtonOpensTheMenu_data();
-    void onlyTheRightButtonOpensTheMenu();
+    void activationsOpenNothingOfTheirOwn_data();
+    void activationsOpenNothingOfTheirOwn();
     void launchConfigWithoutProgramSaysSo();
     void debugShowsTheStatusWindow();
     void aboutShowsOneWindow();
     void aboutAfterCloseBoxLoadsAfresh();
     void checkNowAsksFirst();
+    void exitRemovesIconAndEnds_data();
     void exitRemovesIconAndEnds();
 
 private:
     // Lets the queued menu handlers run.
     static void settle() { QCoreApplication::processEvents(); }
+    static QList<QWidget *> visibleWindows()
+    {
+        QList<QWidget *> shown = QApplication::topLevelWidgets();
+        shown.removeIf([](const QWidget *window) { return !window->isVisible(); });
+        return shown;
+    }
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<HttpTestServer> server;
@@ -65,24 +74,26 @@ void TestTrayMenu::menuHoldsFiveItemsInOrder()
     QCOMPARE(items[4], bench->form1.mnuExit);
 }
 
-void TestTrayMenu::onlyTheRightButtonOpensTheMenu_data()
+// The menu belongs to the icon, and the tray opens it on the right button; no
+// activation opens anything else, nor the menu a second time.
+void TestTrayMenu::activationsOpenNothingOfTheirOwn_data()
 {
     QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("right button") << QSystemTrayIcon::Context << true;
-    QTest::newRow("left click") << QSystemTrayIcon::Trigger << false;
-    QTest::newRow("double click") << QSystemTrayIcon::DoubleClick << false;
-    QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick << false;
-    QTest::newRow("unknown") << QSystemTrayIcon::Unknown << false;
+    QTest::newRow("right button") << QSystemTrayIcon::Context;
+    QTest::newRow("left click") << QSystemTrayIcon::Trigger;
+    QTest::newRow("double click") << QSystemTrayIcon::DoubleClick;
+    QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick;
+    QTest::newRow("unknown") << QSystemTrayIcon::Unknown;
 }
 
-void TestTrayMenu::onlyTheRightButtonOpensTheMenu()
+void TestTrayMenu::activationsOpenNothingOfTheirOwn()
 {
     QFETCH(QSystemTrayIcon::ActivationReason, reason);
-    QFETCH(bool, opens);
+    QCOMPARE(bench->form1.trayIcon.contextMenu(), &bench->form1.mnuPopup);
     emit bench->form1.trayIcon.activated(reason);
-    QCOMPARE(bench->form1.mnuPopup.isVisible(), opens);
-    bench->form1.mnuPopup.hide();
+    settle();
+    QVERIFY(!bench->form1.mnuPopup.isVisible());
+    QCOMPARE(visibleWindows(), QList<QWidget *>{static_cast<QWidget *>(bench->form1.splash())});
 }
 
 void TestTrayMenu::launchConfigWithoutProgramSaysSo()
@@ -170,12 +181,24 @@ void TestTrayMenu::checkNowAsksFirst()
              QStringLiteral("Last Check Date: 03-14-2026"));
 }
 
+// The end of the session unloads the checker as its Exit does.
+void TestTrayMenu::exitRemovesIconAndEnds_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Exit") << 0;
+    QTest::newRow("SIGTERM at log-off") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
 void TestTrayMenu::exitRemovesIconAndEnds()
 {
+    QFETCH(int, signalNumber);
     QSignalSpy ended(&bench->form1, &Form1::ended);
-    bench->form1.mnuExit->trigger();
-    settle();
-    QCOMPARE(ended.size(), 1);
+    if (signalNumber)
+        ::raise(signalNumber);
+    else
+        bench->form1.mnuExit->trigger();
+    QTRY_COMPARE(ended.size(), 1);
     QVERIFY(!bench->form1.trayIcon.isVisible());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
 }

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,8 +29,10 @@ private slots:
     void initTestCase();
 
     void iconArrivesWithALaterTray();
+    void menuOpensWhileARunWaitsInItsPrompt();
     void realCheckerStartedBeforeThePanel();
     void noTrayKeepsTheCheckerReachable();
+    void endOfSessionUnloadsAsExitDoes();
 
 private:
     bool haveScreen;
@@ -137,6 +140,102 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
                              10000);
 }
 
+// The visible message box titled `title`, if any.
+static QMessageBox *openBox(const QString &title)
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        auto *box = qobject_cast<QMessageBox *>(window);
+        if (box && box->isVisible() && box->windowTitle() == title)
+            return box;
+    }
+    return nullptr;
+}
+
+// While a run waits in its retry prompt, the icon's menu still opens on the
+// right button: Debug shows the action being processed with its failed
+// downloads, and Check Now says that a run is under way. Once the prompt is
+// answered the run finishes.
+void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
+{
+    TestHome home;
+    CheckerBench bench;
+    QVERIFY(storeOneAction(bench.store));
+    QVERIFY(bench.form1.formLoad());
+    xdesktop::Tray tray;
+    QVERIFY(tray.start());
+    QRect icon;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
+    QMenu &menu = bench.form1.mnuPopup;
+    // A click that comes while a window is still being mapped can go astray;
+    // the person clicks again.
+    const auto chooseFromMenu = [&](const QString &key) {
+        for (int attempt = 0; attempt < 5 && !menu.isVisible(); ++attempt) {
+            xdesktop::click(icon.center(), 3);
+            static_cast<void>(QTest::qWaitFor([&] { return menu.isVisible(); }, 2000));
+        }
+        if (!menu.isVisible())
+            return false;
+        xdesktop::key(key);
+        return true;
+    };
+
+    // The busy message is answered as it comes; the retry prompt waits for
+    // the test, or for a failure of it, so that the run never hangs.
+    QStringList busyTexts;
+    bool answerRetry = false;
+    QTimer answering;
+    connect(&answering, &QTimer::timeout, [&] {
+        if (QMessageBox *busy = openBox(QStringLiteral("Error:"))) {
+            busyTexts.append(busy->text());
+            busy->button(QMessageBox::Ok)->click();
+        }
+        QMessageBox *retry = openBox(QStringLiteral("Quorlin Error:"));
+        if (retry && answerRetry)
+            retry->button(QMessageBox::No)->click();
+    });
+    answering.start(100);
+
+    // What the person does once the retry prompt is open, from inside the
+    // prompt's own event loop.
+    QString processing;
+    QString retries;
+    bool menuOpened = false;
+    bool checkedNow = false;
+    QTimer driving;
+    connect(&driving, &QTimer::timeout, [&] {
+        if (!openBox(QStringLiteral("Quorlin Error:")))
+            return;
+        driving.stop();
+        const auto answerAtLast = qScopeGuard([&] { answerRetry = true; });
+        if (!(menuOpened = chooseFromMenu(QStringLiteral("d"))))
+            return;
+        if (!QTest::qWaitFor(
+                [&] {
+                    return bench.form1.status.isLoaded() && bench.form1.status.form()->isVisible();
+                },
+                10000))
+            return;
+        processing = bench.form1.status.form()->ui.Label1->text();
+        retries = bench.form1.status.form()->ui.Label2->text();
+        checkedNow = chooseFromMenu(QStringLiteral("c")) &&
+                     QTest::qWaitFor([&] { return !busyTexts.isEmpty(); }, 10000);
+    });
+    driving.start(100);
+    bench.form1.run.request();
+
+    QVERIFY(menuOpened);
+    QCOMPARE(processing, QStringLiteral("Processing: Page"));
+    QCOMPARE(retries, QStringLiteral("Connection Retry: 2"));
+    QVERIFY(checkedNow);
+    QCOMPARE(busyTexts, QStringList{QStringLiteral(
+                            "Checking currently in progress. Please try again later.")});
+    QCOMPARE(bench.form1.run.state.inProgress, qint16(0));
+    QCOMPARE(bench.store.read(QStringLiteral("!Settings"), QStringLiteral("CheckDate")),
+             bench.clock.todayText());
+}
+
 // The built checker, started through a link in another folder before the
 // panel, as a session's autostart does: its icon lands in the tray that comes
 // up later, its menu opens on a right click, and its Launch Config starts
@@ -212,6 +311,31 @@ void TestTrayDesktop::noTrayKeepsTheCheckerReachable()
     QVERIFY(checker.waitForFinished(10000));
     QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
     QCOMPARE(checker.exitCode(), 0);
+}
+
+// At log-off the session sends SIGTERM: the checker takes its icon out of the
+// tray and its entry out of the channel, and ends with status 0.
+void TestTrayDesktop::endOfSessionUnloadsAsExitDoes()
+{
+    TestHome home;
+    Store store;
+    QVERIFY(storeOneAction(store));
+    xdesktop::Tray tray;
+    QVERIFY(tray.start());
+
+    QProcess checker;
+    startChecker(checker, QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"));
+    QVERIFY(checker.waitForStarted(10000));
+    const QString entry = channelEntry(checker);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(entry), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::embeddedIcon(QStringLiteral("Quorlin")).isEmpty(), 10000);
+
+    checker.terminate();
+    QVERIFY(checker.waitForFinished(10000));
+    QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(checker.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(entry));
+    QTRY_VERIFY_WITH_TIMEOUT(xdesktop::embeddedIcon(QStringLiteral("Quorlin")).isEmpty(), 10000);
 }
 
 // The screen must be up, and the platform chosen, before the application
