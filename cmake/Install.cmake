@@ -43,10 +43,13 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the libraries do not say: the platform plugin that puts windows on an X
-# or XWayland screen, the certificates HTTPS pages are verified against, and
-# the fonts the windows are laid out for. xdg-utils opens pages in the browser.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ca-certificates, fonts-liberation2")
+# What the libraries do not say: the platform plugins that put windows on an
+# X screen and natively on a Wayland session, the libcurl that knows the
+# protocol limits the page download sets (an older one ignores them), the
+# certificates HTTPS pages are verified against, and the fonts the windows are
+# laid out for. xdg-utils opens pages in the browser.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-wayland, libcurl4 (>= 7.85.0), ca-certificates, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

@@ -24,8 +24,9 @@ TEST_PACKAGES=(
     # The install, package and desktop tests: entry validation, cpack's
     # dependency scan, and an X screen with a tray host and X tools.
     desktop-file-utils dpkg-dev file xvfb trayer xdotool x11-utils libxcb1-dev
-    # The Wayland desktop test: a compositor, a tray host, a screenshot tool and Qt's Wayland platform plugin
-    sway waybar grim qt6-wayland
+    # The Wayland desktop test: a session bus, a compositor, a tray host, a
+    # screenshot tool and Qt's Wayland platform plugin.
+    dbus-daemon sway waybar grim qt6-wayland
 )
 
 mode=${1:-}

@@ -1,0 +1,342 @@
+#include "WaylandDesktop.h"
+
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QThread>
+#include <cstdlib>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace wldesktop
+{
+
+namespace
+{
+
+const char *const DesktopUser = "quorlin-desk";
+const char *const ProgramsVariable = "QUORLIN_DESKTOP_PROGRAMS";
+
+// Gives `path` to the desktop user, readable and runnable by it alone.
+bool handOver(const QString &path, const passwd &user, bool program)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return ::chown(name.constData(), user.pw_uid, user.pw_gid) == 0 &&
+           QFile::setPermissions(path,
+                                 program ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadGroup | QFile::ExeGroup |
+                                               QFile::ReadOther | QFile::ExeOther
+                                         : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The sanitizers' options name suppression files that may lie out of the
+// desktop user's reach: those go into `folder` too.
+QByteArray movedSuppressions(const QByteArray &options, const QString &folder, const passwd &user)
+{
+    QList<QByteArray> parts = options.split(':');
+    for (QByteArray &part : parts) {
+        if (!part.startsWith("suppressions="))
+            continue;
+        const QString from = QFile::decodeName(part.mid(int(qstrlen("suppressions="))));
+        const QString to =
+            folder + QLatin1Char('/') + QFileInfo(from).fileName() + QString::number(qHash(from));
+        if (QFile::copy(from, to) && handOver(to, user, false))
+            part = "suppressions=" + QFile::encodeName(to);
+    }
+    return parts.join(':');
+}
+
+// The environment of the program run as the desktop user: its own home,
+// settings and runtime folders, its copies, and the sanitizers' files.
+QList<QByteArray> desktopEnvironment(const QString &folder, const passwd &user)
+{
+    QList<QByteArray> entries;
+    for (char **entry = environ; *entry; ++entry) {
+        const QByteArray text(*entry);
+        const QByteArray name = text.left(text.indexOf('='));
+        if (name == "HOME" || name == "XDG_CONFIG_HOME" || name == "XDG_RUNTIME_DIR" ||
+            name == ProgramsVariable)
+            continue;
+        if (name.endsWith("SAN_OPTIONS"))
+            entries.append(name + '=' + movedSuppressions(text.mid(name.size() + 1), folder, user));
+        else
+            entries.append(text);
+    }
+    const QByteArray base = QFile::encodeName(folder);
+    entries.append("HOME=" + base);
+    entries.append("XDG_CONFIG_HOME=" + base + "/config");
+    entries.append("XDG_RUNTIME_DIR=" + base + "/run");
+    entries.append(QByteArray(ProgramsVariable) + '=' + base);
+    return entries;
+}
+
+} // namespace
+
+QStringList missingPrograms()
+{
+    QStringList missing;
+    for (const char *program : {"dbus-daemon", "sway", "swaymsg", "waybar", "grim"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+            missing.append(QString::fromLatin1(program));
+    }
+    return missing;
+}
+
+int runAsDesktopUser(int argc, char *argv[], const QStringList &programs)
+{
+    if (::getuid() != 0)
+        return -1;
+    if (!::getpwnam(DesktopUser)) {
+        const QByteArray make = QByteArray("useradd --system --no-create-home --shell "
+                                           "/usr/sbin/nologin ") +
+                                DesktopUser;
+        if (std::system(make.constData()) != 0)
+            return 125;
+    }
+    const passwd *found = ::getpwnam(DesktopUser);
+    if (!found)
+        return 125;
+    const passwd user = *found;
+
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quorlin-desktop-XXXXXX"));
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString copy = folder.path() + QLatin1Char('/') + QFileInfo(self).fileName();
+    bool ready = folder.isValid() && handOver(folder.path(), user, false) &&
+                 QFile::copy(self, copy) && handOver(copy, user, true);
+    for (const QString &program : programs) {
+        const QString to = folder.path() + QLatin1Char('/') + QFileInfo(program).fileName();
+        ready = ready && QFile::copy(program, to) && handOver(to, user, true);
+    }
+    for (const QString &sub : {QStringLiteral("config"), QStringLiteral("run")}) {
+        ready = ready && QDir(folder.path()).mkdir(sub) &&
+                handOver(folder.path() + QLatin1Char('/') + sub, user, false);
+    }
+    if (!ready)
+        return 125;
+
+    QList<QByteArray> environment = desktopEnvironment(folder.path(), user);
+    std::vector<char *> envp;
+    for (QByteArray &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    QByteArray path = QFile::encodeName(copy);
+    std::vector<char *> args{path.data()};
+    for (int i = 1; i < argc; ++i)
+        args.push_back(argv[i]);
+    args.push_back(nullptr);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(user.pw_gid) != 0 ||
+            ::setuid(user.pw_uid) != 0)
+            ::_exit(125);
+        ::execve(path.constData(), args.data(), envp.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child)
+        return 125;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+QString program(const QString &path)
+{
+    const QString copies = qEnvironmentVariable(ProgramsVariable);
+    return copies.isEmpty() ? path : copies + QLatin1Char('/') + QFileInfo(path).fileName();
+}
+
+QVariant property(const QDBusConnection &bus, const QString &service, const QString &path,
+                  const QString &interface, const QString &name)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << interface << name;
+    const QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, 5000);
+    return reply.isValid() ? reply.value().variant() : QVariant();
+}
+
+Desktop::~Desktop()
+{
+    for (QProcess *process : {&tray, &compositor, &busDaemon}) {
+        if (process->state() == QProcess::NotRunning)
+            continue;
+        process->terminate();
+        if (!process->waitForFinished(5000))
+            process->kill();
+        process->waitForFinished(5000);
+    }
+}
+
+bool Desktop::startProcess(QProcess &process, const QString &program, const QStringList &arguments)
+{
+    // Each ends with the test, also when the test is killed.
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(runtime.path() + QLatin1Char('/') + program +
+                                  QStringLiteral(".log"));
+    process.start(program, arguments);
+    return process.waitForStarted(10000);
+}
+
+// The first file in the runtime folder whose name begins with `prefix`,
+// other than a lock file; empty while there is none.
+QString Desktop::runtimeFile(const QString &prefix) const
+{
+    const QStringList names =
+        QDir(runtime.path()).entryList({prefix + QLatin1Char('*')}, QDir::System | QDir::Files);
+    for (const QString &name : names) {
+        if (!name.endsWith(QLatin1String(".lock")))
+            return runtime.path() + QLatin1Char('/') + name;
+    }
+    return {};
+}
+
+bool Desktop::start(QString *why)
+{
+    const auto fail = [why](const QString &reason) {
+        *why = reason;
+        return false;
+    };
+    if (!runtime.isValid())
+        return fail(QStringLiteral("no runtime folder"));
+
+    busAddress = QStringLiteral("unix:path=") + runtime.path() + QStringLiteral("/bus");
+    if (!startProcess(busDaemon, QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--address=") + busAddress}))
+        return fail(QStringLiteral("dbus-daemon did not start"));
+    QDeadlineTimer deadline(20000);
+    while (!bus().isConnected()) {
+        QDBusConnection::disconnectFromBus(QStringLiteral("quorlin-desktop"));
+        if (deadline.hasExpired())
+            return fail(QStringLiteral("the session bus did not come up"));
+        QThread::msleep(50);
+    }
+
+    QFile config(runtime.path() + QStringLiteral("/sway.conf"));
+    QFile bar(runtime.path() + QStringLiteral("/waybar.json"));
+    QFile style(runtime.path() + QStringLiteral("/waybar.css"));
+    if (!config.open(QIODevice::WriteOnly) || !bar.open(QIODevice::WriteOnly) ||
+        !style.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot write the desktop's settings"));
+    config.write("output HEADLESS-1 resolution 1024x768\n");
+    bar.write(R"({"layer": "top", "position": "top", "height": 30,
+"modules-right": ["tray"], "tray": {"icon-size": 22, "spacing": 6}})");
+    style.write("* { font-family: sans-serif; font-size: 13px; }\n"
+                "window#waybar { background: #2b2b2b; }\n");
+    config.close();
+    bar.close();
+    style.close();
+
+    QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
+    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    session.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    session.remove(QStringLiteral("DISPLAY"));
+    session.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcessEnvironment headless = session;
+    headless.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    headless.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    headless.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    compositor.setProcessEnvironment(headless);
+    if (!startProcess(compositor, QStringLiteral("sway"),
+                      {QStringLiteral("-c"), config.fileName()}))
+        return fail(QStringLiteral("sway did not start"));
+    while ((waylandDisplay = runtimeFile(QStringLiteral("wayland-"))).isEmpty() ||
+           (swaySocket = runtimeFile(QStringLiteral("sway-ipc."))).isEmpty()) {
+        if (deadline.hasExpired() || compositor.state() != QProcess::Running)
+            return fail(QStringLiteral("sway did not come up"));
+        QThread::msleep(50);
+    }
+
+    session.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
+    tray.setProcessEnvironment(session);
+    if (!startProcess(
+            tray, QStringLiteral("waybar"),
+            {QStringLiteral("-c"), bar.fileName(), QStringLiteral("-s"), style.fileName()}))
+        return fail(QStringLiteral("waybar did not start"));
+    while (!property(bus(), QStringLiteral("org.kde.StatusNotifierWatcher"),
+                     QStringLiteral("/StatusNotifierWatcher"),
+                     QStringLiteral("org.kde.StatusNotifierWatcher"),
+                     QStringLiteral("IsStatusNotifierHostRegistered"))
+                .toBool()) {
+        if (deadline.hasExpired() || tray.state() != QProcess::Running)
+            return fail(QStringLiteral("waybar's tray did not come up"));
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+QProcessEnvironment Desktop::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    return environment;
+}
+
+QDBusConnection Desktop::bus() const
+{
+    return QDBusConnection::connectToBus(busAddress, QStringLiteral("quorlin-desktop"));
+}
+
+QString Desktop::swaymsg(const QStringList &arguments) const
+{
+    QProcess tool;
+    tool.start(QStringLiteral("swaymsg"),
+               QStringList{QStringLiteral("-s"), swaySocket} + arguments);
+    tool.waitForFinished(10000);
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+namespace
+{
+
+void collectTitles(const QJsonObject &node, QStringList &titles)
+{
+    if (node.contains(QLatin1String("pid")))
+        titles.append(node.value(QLatin1String("name")).toString());
+    for (const char *children : {"nodes", "floating_nodes"}) {
+        const QJsonArray nodes = node.value(QLatin1String(children)).toArray();
+        for (const QJsonValue &child : nodes)
+            collectTitles(child.toObject(), titles);
+    }
+}
+
+} // namespace
+
+QStringList Desktop::windowTitles() const
+{
+    QStringList titles;
+    const QByteArray tree = swaymsg({QStringLiteral("-t"), QStringLiteral("get_tree")}).toUtf8();
+    collectTitles(QJsonDocument::fromJson(tree).object(), titles);
+    return titles;
+}
+
+bool Desktop::saveScreen(const QString &file) const
+{
+    QProcess grim;
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    grim.setProcessEnvironment(env);
+    grim.start(QStringLiteral("grim"), {file});
+    return grim.waitForFinished(20000) && grim.exitStatus() == QProcess::NormalExit &&
+           grim.exitCode() == 0;
+}
+
+} // namespace wldesktop

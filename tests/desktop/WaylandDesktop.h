@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <memory>
+
+// A Wayland session of the test's own: a private D-Bus session bus, sway on
+// its headless backend, and waybar along the top with its tray, which is a
+// StatusNotifierItem host (and the org.kde.StatusNotifierWatcher).
+//
+// sway refuses to run as root. runAsDesktopUser() lets a test or picture
+// program started as root run itself again as an unprivileged user made for
+// the purpose, with copies of the programs it needs in a folder of that
+// user's own (the build folder may be out of its reach).
+namespace wldesktop
+{
+
+// The programs the desktop needs that are not on the PATH.
+QStringList missingPrograms();
+
+// As root: makes the user "quorlin-desk" when there is none, copies this
+// program and `programs` into a private folder of that user's, runs the copy
+// there as that user with the same arguments, and returns its exit status.
+// As anybody else: returns -1 and does nothing.
+int runAsDesktopUser(int argc, char *argv[], const QStringList &programs);
+
+// Where one of the programs handed to runAsDesktopUser() is now: its copy,
+// or the program itself when the process was not started as root.
+QString program(const QString &path);
+
+// A property of a D-Bus object, asked as a tray host asks it; invalid when
+// there is no such object or property (yet).
+QVariant property(const QDBusConnection &bus, const QString &service, const QString &path,
+                  const QString &interface, const QString &name);
+
+class Desktop
+{
+public:
+    Desktop() = default;
+    ~Desktop();
+    Desktop(const Desktop &) = delete;
+    Desktop &operator=(const Desktop &) = delete;
+
+    // Starts the bus, the compositor and the tray; false (with the reason in
+    // `why`) when one does not come up.
+    bool start(QString *why);
+
+    // For programs on this desktop: the Wayland display, the session bus and
+    // Qt's Wayland platform.
+    QProcessEnvironment environment() const;
+    // The session bus, as the tray host sees it.
+    QDBusConnection bus() const;
+
+    // The titles of the windows sway manages, as `swaymsg -t get_tree` has them.
+    QStringList windowTitles() const;
+    // Runs swaymsg with `arguments`; its standard output.
+    QString swaymsg(const QStringList &arguments) const;
+    // Saves the whole screen as a PNG file (grim).
+    bool saveScreen(const QString &file) const;
+
+private:
+    bool startProcess(QProcess &process, const QString &program, const QStringList &arguments);
+    QString runtimeFile(const QString &prefix) const;
+
+    QTemporaryDir runtime;
+    QProcess busDaemon;
+    QProcess compositor;
+    QProcess tray;
+    QString busAddress;
+    QString waylandDisplay;
+    QString swaySocket;
+};
+
+} // namespace wldesktop
