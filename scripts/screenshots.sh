@@ -2,8 +2,9 @@
 # Takes the README's pictures into docs/: builds with the tests, among which
 # the two picture programs are (through setup.sh, into ./build or
 # $QUORLIN_BUILD), starts a virtual X screen with a window manager and a tray
-# host, and runs the picture programs on it. Installs openbox, the window
-# manager that draws the frames, when it is missing.
+# host, and runs the picture programs on it; then the tray menu on a headless
+# Wayland desktop with its own tray host. Installs openbox, the window manager
+# that draws the frames, when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUORLIN_BUILD:-build}
@@ -16,7 +17,7 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
-    rm -rf "$run"
+    rm -rf "$run" "${wayland_out:-}"
 }
 trap cleanup EXIT
 
@@ -49,4 +50,12 @@ done
 mkdir -p docs
 "$build/tests/shots_checker" docs
 "$build/tests/shots_config" docs
+
+# The tray menu on a Wayland desktop: shots_wayland starts its own headless
+# sway with waybar's tray. As root it runs as a user of its own, so it writes
+# into a folder that user can write to.
+wayland_out=$(mktemp -d)
+chmod 777 "$wayland_out"
+"$build/tests/shots_wayland" "$wayland_out"
+cp "$wayland_out/tray-menu-wayland.png" docs/
 ls -l docs/*.png

@@ -1,10 +1,13 @@
 #include "WaylandDesktop.h"
 
+#include "virtual-pointer-client.h"
+
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -14,10 +17,12 @@
 #include <QThread>
 #include <cstdlib>
 #include <grp.h>
+#include <linux/input-event-codes.h>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wayland-client.h>
 
 extern char **environ;
 
@@ -28,6 +33,8 @@ namespace
 {
 
 const char *const DesktopUser = "quorlin-desk";
+constexpr uint32_t ScreenWidth = 1024;
+constexpr uint32_t ScreenHeight = 768;
 const char *const ProgramsVariable = "QUORLIN_DESKTOP_PROGRAMS";
 
 // Gives `path` to the desktop user, readable and runnable by it alone.
@@ -169,8 +176,65 @@ QVariant property(const QDBusConnection &bus, const QString &service, const QStr
     return reply.isValid() ? reply.value().variant() : QVariant();
 }
 
+// A connection of the test's own to the compositor with a virtual pointer on
+// its seat.
+struct Desktop::Pointer {
+    wl_display *display = nullptr;
+    wl_seat *seat = nullptr;
+    zwlr_virtual_pointer_manager_v1 *manager = nullptr;
+    zwlr_virtual_pointer_v1 *device = nullptr;
+    QElapsedTimer clock;
+
+    ~Pointer()
+    {
+        if (device)
+            zwlr_virtual_pointer_v1_destroy(device);
+        if (manager)
+            zwlr_virtual_pointer_manager_v1_destroy(manager);
+        if (seat)
+            wl_seat_destroy(seat);
+        if (display)
+            wl_display_disconnect(display);
+    }
+
+    static void global(void *data, wl_registry *registry, uint32_t name, const char *interface,
+                       uint32_t)
+    {
+        auto *self = static_cast<Pointer *>(data);
+        if (qstrcmp(interface, wl_seat_interface.name) == 0 && !self->seat)
+            self->seat =
+                static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        else if (qstrcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+            self->manager = static_cast<zwlr_virtual_pointer_manager_v1 *>(
+                wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    }
+    static void globalRemoved(void *, wl_registry *, uint32_t) {}
+
+    bool connect(const QString &waylandDisplay)
+    {
+        display = wl_display_connect(QFile::encodeName(waylandDisplay).constData());
+        if (!display)
+            return false;
+        static const wl_registry_listener listener{global, globalRemoved};
+        wl_registry *registry = wl_display_get_registry(display);
+        wl_registry_add_listener(registry, &listener, this);
+        wl_display_roundtrip(display);
+        wl_registry_destroy(registry);
+        if (!seat || !manager)
+            return false;
+        device = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, seat);
+        clock.start();
+        return wl_display_roundtrip(display) >= 0;
+    }
+
+    uint32_t now() const { return uint32_t(clock.elapsed()); }
+};
+
+Desktop::Desktop() = default;
+
 Desktop::~Desktop()
 {
+    pointer.reset();
     for (QProcess *process : {&tray, &compositor, &busDaemon}) {
         if (process->state() == QProcess::NotRunning)
             continue;
@@ -233,7 +297,8 @@ bool Desktop::start(QString *why)
     if (!config.open(QIODevice::WriteOnly) || !bar.open(QIODevice::WriteOnly) ||
         !style.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("cannot write the desktop's settings"));
-    config.write("output HEADLESS-1 resolution 1024x768\n");
+    config.write("output HEADLESS-1 resolution " + QByteArray::number(ScreenWidth) + 'x' +
+                 QByteArray::number(ScreenHeight) + '\n');
     bar.write(R"({"layer": "top", "position": "top", "height": 30,
 "modules-right": ["tray"], "tray": {"icon-size": 22, "spacing": 6}})");
     style.write("* { font-family: sans-serif; font-size: 13px; }\n"
@@ -328,13 +393,41 @@ QStringList Desktop::windowTitles() const
     return titles;
 }
 
-bool Desktop::saveScreen(const QString &file) const
+bool Desktop::click(QPoint at, int button)
+{
+    if (!pointer) {
+        pointer = std::make_unique<Pointer>();
+        if (!pointer->connect(waylandDisplay)) {
+            pointer.reset();
+            return false;
+        }
+        // The clients learn of the new pointer from the seat; let them bind it.
+        QThread::msleep(500);
+    }
+    const uint32_t code = button == 3 ? BTN_RIGHT : BTN_LEFT;
+    zwlr_virtual_pointer_v1 *device = pointer->device;
+    zwlr_virtual_pointer_v1_motion_absolute(device, pointer->now(), uint32_t(at.x()),
+                                            uint32_t(at.y()), ScreenWidth, ScreenHeight);
+    zwlr_virtual_pointer_v1_frame(device);
+    zwlr_virtual_pointer_v1_button(device, pointer->now(), code, WL_POINTER_BUTTON_STATE_PRESSED);
+    zwlr_virtual_pointer_v1_frame(device);
+    zwlr_virtual_pointer_v1_button(device, pointer->now(), code, WL_POINTER_BUTTON_STATE_RELEASED);
+    zwlr_virtual_pointer_v1_frame(device);
+    return wl_display_roundtrip(pointer->display) >= 0;
+}
+
+bool Desktop::saveScreen(const QRect &area, const QString &file) const
 {
     QProcess grim;
     QProcessEnvironment env = environment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     grim.setProcessEnvironment(env);
-    grim.start(QStringLiteral("grim"), {file});
+    const QString geometry = QStringLiteral("%1,%2 %3x%4")
+                                 .arg(area.x())
+                                 .arg(area.y())
+                                 .arg(area.width())
+                                 .arg(area.height());
+    grim.start(QStringLiteral("grim"), {QStringLiteral("-g"), geometry, file});
     return grim.waitForFinished(20000) && grim.exitStatus() == QProcess::NormalExit &&
            grim.exitCode() == 0;
 }

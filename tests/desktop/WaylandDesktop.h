@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QPoint>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,7 +43,7 @@ QVariant property(const QDBusConnection &bus, const QString &service, const QStr
 class Desktop
 {
 public:
-    Desktop() = default;
+    Desktop();
     ~Desktop();
     Desktop(const Desktop &) = delete;
     Desktop &operator=(const Desktop &) = delete;
@@ -60,13 +62,19 @@ public:
     QStringList windowTitles() const;
     // Runs swaymsg with `arguments`; its standard output.
     QString swaymsg(const QStringList &arguments) const;
-    // Saves the whole screen as a PNG file (grim).
-    bool saveScreen(const QString &file) const;
+    // Saves what the screen shows inside `area` as a PNG file (grim).
+    bool saveScreen(const QRect &area, const QString &file) const;
+    // A press and release of the pointer's `button` (1 left, 3 right) at
+    // `at`, through a virtual pointer of the compositor's; the pointer stays
+    // there, on the seat, for as long as the desktop lives.
+    bool click(QPoint at, int button);
 
 private:
     bool startProcess(QProcess &process, const QString &program, const QStringList &arguments);
     QString runtimeFile(const QString &prefix) const;
 
+    struct Pointer;
+    std::unique_ptr<Pointer> pointer;
     QTemporaryDir runtime;
     QProcess busDaemon;
     QProcess compositor;
