@@ -25,8 +25,9 @@ TEST_PACKAGES=(
     # dependency scan, and an X screen with a tray host and X tools.
     desktop-file-utils dpkg-dev file xvfb trayer xdotool x11-utils libxcb1-dev
     # The Wayland desktop test: a session bus, a compositor, a tray host, a
-    # screenshot tool and Qt's Wayland platform plugin.
-    dbus-daemon sway waybar grim qt6-wayland
+    # screenshot tool, Qt's Wayland platform plugin, and the Wayland client
+    # library with its scanner for the test's virtual pointer.
+    dbus-daemon sway waybar grim qt6-wayland libwayland-dev pkg-config
 )
 
 mode=${1:-}
