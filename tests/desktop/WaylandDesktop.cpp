@@ -360,6 +360,15 @@ QDBusConnection Desktop::bus() const
     return QDBusConnection::connectToBus(busAddress, QStringLiteral("quorlin-desktop"));
 }
 
+QStringList Desktop::trayItems() const
+{
+    return property(bus(), QStringLiteral("org.kde.StatusNotifierWatcher"),
+                    QStringLiteral("/StatusNotifierWatcher"),
+                    QStringLiteral("org.kde.StatusNotifierWatcher"),
+                    QStringLiteral("RegisteredStatusNotifierItems"))
+        .toStringList();
+}
+
 QString Desktop::swaymsg(const QStringList &arguments) const
 {
     QProcess tool;

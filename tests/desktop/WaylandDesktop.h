@@ -58,6 +58,9 @@ public:
     // The session bus, as the tray host sees it.
     QDBusConnection bus() const;
 
+    // The items registered with the tray's watcher, as "service/path" or
+    // "service".
+    QStringList trayItems() const;
     // The titles of the windows sway manages, as `swaymsg -t get_tree` has them.
     QStringList windowTitles() const;
     // Runs swaymsg with `arguments`; its standard output.

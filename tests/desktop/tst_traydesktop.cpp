@@ -67,6 +67,13 @@ QString channelEntry(const QProcess &process)
            QString::number(process.processId());
 }
 
+// Whether the checker ends within seconds, on its own, with status 0.
+bool endsCleanly(QProcess &checker)
+{
+    return checker.waitForFinished(10000) && checker.exitStatus() == QProcess::NormalExit &&
+           checker.exitCode() == 0;
+}
+
 // The program a running process was started from, links resolved.
 QString programOf(qint64 pid)
 {
@@ -285,9 +292,7 @@ void TestTrayDesktop::realCheckerStartedBeforeThePanel()
     ::kill(pid_t(configPid), SIGTERM);
 
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
-    QVERIFY(checker.waitForFinished(10000));
-    QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(checker.exitCode(), 0);
+    QVERIFY(endsCleanly(checker));
 }
 
 // With no notification area at all the checker goes on running, past its
@@ -308,9 +313,7 @@ void TestTrayDesktop::noTrayKeepsTheCheckerReachable()
     QCOMPARE(checker.state(), QProcess::Running);
 
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
-    QVERIFY(checker.waitForFinished(10000));
-    QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(checker.exitCode(), 0);
+    QVERIFY(endsCleanly(checker));
 }
 
 // At log-off the session sends SIGTERM: the checker takes its icon out of the
@@ -331,9 +334,7 @@ void TestTrayDesktop::endOfSessionUnloadsAsExitDoes()
     QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::embeddedIcon(QStringLiteral("Quorlin")).isEmpty(), 10000);
 
     checker.terminate();
-    QVERIFY(checker.waitForFinished(10000));
-    QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(checker.exitCode(), 0);
+    QVERIFY(endsCleanly(checker));
     QVERIFY(!QFileInfo::exists(entry));
     QTRY_VERIFY_WITH_TIMEOUT(xdesktop::embeddedIcon(QStringLiteral("Quorlin")).isEmpty(), 10000);
 }
