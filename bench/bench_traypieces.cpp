@@ -15,6 +15,7 @@
 #include "Form3.h"
 #include "PageDownload.h"
 #include "Pictures.h"
+#include "StartupOptions.h"
 #include "TrayFloor.h"
 
 #include <cstdio>
@@ -56,7 +57,7 @@ int main(int argc, char *argv[])
     QTimer splashTimer;
     if (splash) {
         form3 = std::make_unique<Form3>();
-        form3->ui.Label1->setText(form3->ui.Label1->text() + QStringLiteral("1.6"));
+        form3->ui.Label1->setText(form3->ui.Label1->text() + startup::Version);
         form3->show();
         splashTimer.setSingleShot(true);
         QObject::connect(&splashTimer, &QTimer::timeout, form3.get(), &QWidget::hide);
