@@ -13,6 +13,7 @@
 //             listening: curl and its TLS library set up, one page downloaded
 
 #include "Form3.h"
+#include "Intervals.h"
 #include "PageDownload.h"
 #include "Pictures.h"
 #include "StartupOptions.h"
@@ -61,14 +62,14 @@ int main(int argc, char *argv[])
         form3->show();
         splashTimer.setSingleShot(true);
         QObject::connect(&splashTimer, &QTimer::timeout, form3.get(), &QWidget::hide);
-        splashTimer.start(3000);
+        splashTimer.start(intervals::SplashMs);
     }
 
     TrayFloor floor;
     if (!floor.start(icon ? pictures::programIcon() : TrayFloor::plainIcon()))
         return 1;
 
-    PageDownload download(60);
+    PageDownload download;
     if (!url.isEmpty()) {
         QTimer::singleShot(0, &app, [&download, &url] {
             if (download.fetch(url).isEmpty())

@@ -9,11 +9,10 @@
 #include "PageText.h"
 #include "Store.h"
 
+#include <limits>
+
 namespace
 {
-
-// Counters are 16-bit: they stop at the largest value instead of wrapping.
-constexpr qint16 MaxCount = 32767;
 
 const QString LineBreak = QStringLiteral("\r\n");
 const QString ErrorTitle = QStringLiteral("Quorlin Error:");
@@ -102,7 +101,8 @@ void CheckRun::start()
     state.overrideFlag = 0;
     state.inProgress = 1;
     state.connectionServed = 1;
-    if (state.checksSinceStart < MaxCount)
+    // A 16-bit counter: it stops at its largest value instead of wrapping.
+    if (state.checksSinceStart < std::numeric_limits<qint16>::max())
         ++state.checksSinceStart;
     status.setLabel4(QStringLiteral("Checks Since Start: ") +
                      QString::number(state.checksSinceStart));
@@ -126,7 +126,7 @@ void CheckRun::processList()
             break;
         case Next::NextAction:
             // The list cannot go on past the largest 16-bit position.
-            if (position == MaxCount) {
+            if (position == layout::MaxPosition) {
                 finish();
                 return;
             }

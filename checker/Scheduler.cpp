@@ -2,6 +2,7 @@
 
 #include "CheckRun.h"
 #include "ConnectionTest.h"
+#include "Intervals.h"
 #include "MessageBox.h"
 
 #include <utility>
@@ -9,13 +10,11 @@
 namespace
 {
 
-constexpr int TicksPerCheckpoint = 60;
-
 // Counts one tick; true when this tick is a checkpoint (the first tick, and
 // every 60th after it).
 template <typename Counter> bool checkpointDue(Counter &ticks)
 {
-    if (ticks != TicksPerCheckpoint && ticks != 0) {
+    if (ticks != intervals::TicksPerCheckpoint && ticks != 0) {
         ++ticks;
         return false;
     }

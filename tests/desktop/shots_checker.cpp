@@ -64,7 +64,7 @@ private:
     TestHome home;
     HttpTestServer proxy;
     Store store;
-    PageDownload inet1{60};
+    PageDownload inet1;
     FakeConnection connection;
     RecordingBrowser browser;
     SystemClock clock;
