@@ -64,7 +64,7 @@ void CheckRun::request()
     processList();
     running = false;
     if (abandoned)
-        state.inProgress = 0;
+        state.inProgress = false;
 }
 
 void CheckRun::abandon()
@@ -76,10 +76,10 @@ void CheckRun::abandon()
 
 bool CheckRun::admitted()
 {
-    if (state.overrideFlag == 1)
+    if (state.overrideFlag)
         return true;
-    if (state.alwaysMode != 1) {
-        if (state.inProgress == 1 || state.connectionServed == 1)
+    if (!state.alwaysMode) {
+        if (state.inProgress || state.connectionServed)
             return false;
     }
     if (state.dailyLimit == 1) {
@@ -98,9 +98,9 @@ bool CheckRun::admitted()
 
 void CheckRun::start()
 {
-    state.overrideFlag = 0;
-    state.inProgress = 1;
-    state.connectionServed = 1;
+    state.overrideFlag = false;
+    state.inProgress = true;
+    state.connectionServed = true;
     // A 16-bit counter: it stops at its largest value instead of wrapping.
     if (state.checksSinceStart < std::numeric_limits<qint16>::max())
         ++state.checksSinceStart;
@@ -206,7 +206,7 @@ void CheckRun::noConnection()
 {
     msgbox::show(QStringLiteral("Couldn't Proceed. Possibly disconnected?"), msgbox::Critical,
                  ErrorTitle);
-    state.inProgress = 0;
+    state.inProgress = false;
 }
 
 void CheckRun::finish()
@@ -214,7 +214,7 @@ void CheckRun::finish()
     const QString today = clock.todayText();
     store.write(layout::Settings, layout::CheckDate, today);
     status.setLabel5(QStringLiteral("Last Check Date: ") + today);
-    state.inProgress = 0;
+    state.inProgress = false;
     status.setLabel1(processingText(QString()));
     status.setLabel2(retryText(QString()));
 }

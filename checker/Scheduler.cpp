@@ -36,22 +36,22 @@ void Scheduler::timer1Tick()
     if (connection.connected())
         requestRun();
     else
-        state.connectionServed = 0;
+        state.connectionServed = false;
 }
 
 void Scheduler::timer3Tick()
 {
     if (!checkpointDue(alwaysTicks))
         return;
-    if (state.inProgress == 1)
+    if (state.inProgress)
         return;
-    state.alwaysMode = 1;
+    state.alwaysMode = true;
     requestRun();
 }
 
 void Scheduler::checkNow()
 {
-    if (state.inProgress == 1) {
+    if (state.inProgress) {
         msgbox::show(QStringLiteral("Checking currently in progress. Please try again later."),
                      msgbox::Critical, QStringLiteral("Error:"));
         return;
@@ -62,6 +62,6 @@ void Scheduler::checkNow()
                      msgbox::YesNoQuestion, QStringLiteral("Question:"));
     if (answer == msgbox::No)
         return;
-    state.overrideFlag = 1;
+    state.overrideFlag = true;
     requestRun();
 }
