@@ -167,7 +167,7 @@ int run(const QString &base, int count)
     Store store;
     if (!makeFreshList(store, base, count))
         return 1;
-    PageDownload download(60);
+    PageDownload download;
     AlwaysConnected connection;
     NoBrowser browser;
     CountingStatus status(store);

@@ -13,8 +13,10 @@
 //             listening: curl and its TLS library set up, one page downloaded
 
 #include "Form3.h"
+#include "Intervals.h"
 #include "PageDownload.h"
 #include "Pictures.h"
+#include "StartupOptions.h"
 #include "TrayFloor.h"
 
 #include <cstdio>
@@ -56,18 +58,18 @@ int main(int argc, char *argv[])
     QTimer splashTimer;
     if (splash) {
         form3 = std::make_unique<Form3>();
-        form3->ui.Label1->setText(form3->ui.Label1->text() + QStringLiteral("1.6"));
+        form3->ui.Label1->setText(form3->ui.Label1->text() + startup::Version);
         form3->show();
         splashTimer.setSingleShot(true);
         QObject::connect(&splashTimer, &QTimer::timeout, form3.get(), &QWidget::hide);
-        splashTimer.start(3000);
+        splashTimer.start(intervals::SplashMs);
     }
 
     TrayFloor floor;
     if (!floor.start(icon ? pictures::programIcon() : TrayFloor::plainIcon()))
         return 1;
 
-    PageDownload download(60);
+    PageDownload download;
     if (!url.isEmpty()) {
         QTimer::singleShot(0, &app, [&download, &url] {
             if (download.fetch(url).isEmpty())

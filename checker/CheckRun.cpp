@@ -9,11 +9,10 @@
 #include "PageText.h"
 #include "Store.h"
 
+#include <limits>
+
 namespace
 {
-
-// Counters are 16-bit: they stop at the largest value instead of wrapping.
-constexpr qint16 MaxCount = 32767;
 
 const QString LineBreak = QStringLiteral("\r\n");
 const QString ErrorTitle = QStringLiteral("Quorlin Error:");
@@ -65,7 +64,7 @@ void CheckRun::request()
     processList();
     running = false;
     if (abandoned)
-        state.inProgress = 0;
+        state.inProgress = false;
 }
 
 void CheckRun::abandon()
@@ -77,10 +76,10 @@ void CheckRun::abandon()
 
 bool CheckRun::admitted()
 {
-    if (state.overrideFlag == 1)
+    if (state.overrideFlag)
         return true;
-    if (state.alwaysMode != 1) {
-        if (state.inProgress == 1 || state.connectionServed == 1)
+    if (!state.alwaysMode) {
+        if (state.inProgress || state.connectionServed)
             return false;
     }
     if (state.dailyLimit == 1) {
@@ -99,10 +98,11 @@ bool CheckRun::admitted()
 
 void CheckRun::start()
 {
-    state.overrideFlag = 0;
-    state.inProgress = 1;
-    state.connectionServed = 1;
-    if (state.checksSinceStart < MaxCount)
+    state.overrideFlag = false;
+    state.inProgress = true;
+    state.connectionServed = true;
+    // A 16-bit counter: it stops at its largest value instead of wrapping.
+    if (state.checksSinceStart < std::numeric_limits<qint16>::max())
         ++state.checksSinceStart;
     status.setLabel4(QStringLiteral("Checks Since Start: ") +
                      QString::number(state.checksSinceStart));
@@ -126,7 +126,7 @@ void CheckRun::processList()
             break;
         case Next::NextAction:
             // The list cannot go on past the largest 16-bit position.
-            if (position == MaxCount) {
+            if (position == layout::MaxPosition) {
                 finish();
                 return;
             }
@@ -206,7 +206,7 @@ void CheckRun::noConnection()
 {
     msgbox::show(QStringLiteral("Couldn't Proceed. Possibly disconnected?"), msgbox::Critical,
                  ErrorTitle);
-    state.inProgress = 0;
+    state.inProgress = false;
 }
 
 void CheckRun::finish()
@@ -214,7 +214,7 @@ void CheckRun::finish()
     const QString today = clock.todayText();
     store.write(layout::Settings, layout::CheckDate, today);
     status.setLabel5(QStringLiteral("Last Check Date: ") + today);
-    state.inProgress = 0;
+    state.inProgress = false;
     status.setLabel1(processingText(QString()));
     status.setLabel2(retryText(QString()));
 }

@@ -23,13 +23,14 @@ public:
 };
 
 // Checker-wide state shared by the run, the schedules and the status window.
-// Flags are 1 for set and 0 for clear.
 struct RunState {
-    qint16 inProgress = 0;
-    qint16 connectionServed = 0;
-    qint16 alwaysMode = 0;
-    qint16 overrideFlag = 0;
+    bool inProgress = false;
+    bool connectionServed = false;
+    bool alwaysMode = false;
+    bool overrideFlag = false;
+    // The stored "Limit" as a 16-bit number: 1 allows one run a day.
     qint16 dailyLimit = 1;
+    // Stops at 32767.
     qint16 checksSinceStart = 0;
 };
 

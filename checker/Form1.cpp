@@ -3,20 +3,13 @@
 #include "Form2.h"
 #include "Form3.h"
 #include "Form4.h"
+#include "Intervals.h"
 #include "MessageBox.h"
 #include "Pictures.h"
 #include "StartupOptions.h"
 
 #include <QCoreApplication>
 #include <QProcess>
-
-namespace
-{
-
-constexpr int ScheduleIntervalMs = 60000;
-constexpr int SplashIntervalMs = 3000;
-
-} // namespace
 
 Form1::Form1(const CheckerParts &parts, QObject *parent)
     : QObject(parent), store(parts.store), setProxy(parts.setProxy), status(parts.store),
@@ -30,9 +23,9 @@ Form1::Form1(const CheckerParts &parts, QObject *parent)
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer2.setTimerType(Qt::PreciseTimer);
     Timer3.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(ScheduleIntervalMs);
-    Timer2.setInterval(SplashIntervalMs);
-    Timer3.setInterval(ScheduleIntervalMs);
+    Timer1.setInterval(intervals::ScheduleTickMs);
+    Timer2.setInterval(intervals::SplashMs);
+    Timer3.setInterval(intervals::ScheduleTickMs);
     // A run can wait for minutes in a download or a message box. The ticks are
     // handled from the event queue, so that a timer keeps ticking (and
     // counting) while the run it started is still under way.

@@ -2,6 +2,7 @@
 
 #include "CheckRun.h"
 #include "ConnectionTest.h"
+#include "Intervals.h"
 #include "MessageBox.h"
 
 #include <utility>
@@ -9,13 +10,11 @@
 namespace
 {
 
-constexpr int TicksPerCheckpoint = 60;
-
 // Counts one tick; true when this tick is a checkpoint (the first tick, and
 // every 60th after it).
 template <typename Counter> bool checkpointDue(Counter &ticks)
 {
-    if (ticks != TicksPerCheckpoint && ticks != 0) {
+    if (ticks != intervals::TicksPerCheckpoint && ticks != 0) {
         ++ticks;
         return false;
     }
@@ -37,22 +36,22 @@ void Scheduler::timer1Tick()
     if (connection.connected())
         requestRun();
     else
-        state.connectionServed = 0;
+        state.connectionServed = false;
 }
 
 void Scheduler::timer3Tick()
 {
     if (!checkpointDue(alwaysTicks))
         return;
-    if (state.inProgress == 1)
+    if (state.inProgress)
         return;
-    state.alwaysMode = 1;
+    state.alwaysMode = true;
     requestRun();
 }
 
 void Scheduler::checkNow()
 {
-    if (state.inProgress == 1) {
+    if (state.inProgress) {
         msgbox::show(QStringLiteral("Checking currently in progress. Please try again later."),
                      msgbox::Critical, QStringLiteral("Error:"));
         return;
@@ -63,6 +62,6 @@ void Scheduler::checkNow()
                      msgbox::YesNoQuestion, QStringLiteral("Question:"));
     if (answer == msgbox::No)
         return;
-    state.overrideFlag = 1;
+    state.overrideFlag = true;
     requestRun();
 }

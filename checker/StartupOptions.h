@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Version.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -10,7 +12,7 @@ class Store;
 namespace startup
 {
 
-inline const QString Version = QStringLiteral("1.6");
+inline const QString Version = QStringLiteral(QUORLIN_VERSION);
 
 // Key "1" of the action list holds a description.
 bool hasActions(const Store &store);

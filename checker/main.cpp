@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(pictures::programIcon());
 
     Store store;
-    PageDownload inet1(60);
+    PageDownload inet1;
     ConnectionTest connection;
     Browser browser;
     SystemClock clock;

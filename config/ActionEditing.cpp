@@ -55,7 +55,7 @@ QString add(Store &store, EditorState &state, const QString &description, const 
     if (!layout::append(store, state.actionCount, description, url, check))
         return NotSaved;
     ++state.actionCount;
-    state.changesMade = 1;
+    state.changesMade = true;
     return {};
 }
 
@@ -72,7 +72,7 @@ QString modify(Store &store, EditorState &state, const QString &description, con
         if (!layout::rename(store, state.actionCount, old, description, url, check))
             return NotSaved;
     }
-    state.changesMade = 1;
+    state.changesMade = true;
     return {};
 }
 

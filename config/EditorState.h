@@ -10,7 +10,7 @@ struct EditorState {
     qint16 actionCount = 0;
     // The description of the list row the user selected last.
     QString selectedAction;
-    // 1 once an action was accepted or the settings were saved: Close then
+    // Set once an action was accepted or the settings were saved: Close then
     // restarts the checker.
-    qint16 changesMade = 0;
+    bool changesMade = false;
 };

@@ -150,7 +150,7 @@ void Form1::command4Click()
 // change it is restarted before the editor ends.
 void Form1::command5Click()
 {
-    if (editorState.changesMade == 1)
+    if (editorState.changesMade)
         restart::restartChecker(settingsStore, programFolder, this);
     endProgram();
 }

@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 #include "Pictures.h"
+#include "Version.h"
 #include "WindowPlacement.h"
 #include "ui_Form4.h"
 
@@ -12,6 +13,7 @@ Form4::Form4(Form1 &owner) : ui(std::make_unique<Ui::Form4>()), form1(owner)
     // The banner of the design comes from the built-in pictures.
     pictures::load();
     ui->setupUi(this);
+    ui->Label1->setText(ui->Label1->text() + QStringLiteral(QUORLIN_VERSION));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(owner.windowIcon());
     placeInCentre(this);

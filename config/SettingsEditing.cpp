@@ -44,7 +44,7 @@ QString save(Store &store, EditorState &state, const Options &options)
                          store.write(layout::Settings, layout::Always, flagText(options.always));
     if (!written)
         return QStringLiteral("The settings couldn't be saved!");
-    state.changesMade = 1;
+    state.changesMade = true;
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "PageDownload.h"
 
+#include "Version.h"
+
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -64,7 +66,7 @@ namespace
 
 using Transfer = PageDownload::Transfer;
 
-const char UserAgent[] = "Quorlin/1.6";
+const char UserAgent[] = "Quorlin/" QUORLIN_VERSION;
 const char Protocols[] = "http,https";
 
 // How far into a page a <meta> charset declaration is looked for.

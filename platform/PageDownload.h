@@ -33,8 +33,11 @@ public:
     static constexpr qsizetype MaxBodySize = 32 * 1024 * 1024;
     static constexpr int MaxRedirects = 10;
 
-    // `timeoutSeconds`: the time allowed from the request to the last byte.
-    explicit PageDownload(int timeoutSeconds = 60);
+    // The time allowed from the request to the last byte.
+    static constexpr int DeadlineSeconds = 60;
+
+    // `timeoutSeconds`: the deadline, shorter in tests.
+    explicit PageDownload(int timeoutSeconds = DeadlineSeconds);
     ~PageDownload() override;
     PageDownload(const PageDownload &) = delete;
     PageDownload &operator=(const PageDownload &) = delete;

@@ -130,8 +130,8 @@ void TestCheckRun::foundAtOnce()
     QVERIFY(boxes->boxes.isEmpty());
     QVERIFY(browser->opened.isEmpty());
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), Today);
-    QCOMPARE(run->state.inProgress, qint16(0));
-    QCOMPARE(run->state.connectionServed, qint16(1));
+    QCOMPARE(run->state.inProgress, false);
+    QCOMPARE(run->state.connectionServed, true);
     QCOMPARE(run->state.checksSinceStart, qint16(1));
     QCOMPARE(status->label4, QStringLiteral("Checks Since Start: 1"));
     QCOMPARE(status->label5, QStringLiteral("Last Check Date: ") + Today);
@@ -147,7 +147,7 @@ void TestCheckRun::emptyListStillCompletes()
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), Today);
     QCOMPARE(status->label4, QStringLiteral("Checks Since Start: 1"));
     QCOMPARE(status->label1, QStringLiteral("Processing: "));
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
 }
 
 void TestCheckRun::emptyCheckStringAlwaysFound()
@@ -306,8 +306,8 @@ void TestCheckRun::noConnection()
     QCOMPARE(boxes->boxes[0].text, QStringLiteral("Couldn't Proceed. Possibly disconnected?"));
     QCOMPARE(boxes->boxes[0].flags, 16);
     QCOMPARE(boxes->boxes[0].title, QStringLiteral("Quorlin Error:"));
-    QCOMPARE(run->state.inProgress, qint16(0));
-    QCOMPARE(run->state.connectionServed, qint16(1));
+    QCOMPARE(run->state.inProgress, false);
+    QCOMPARE(run->state.connectionServed, true);
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), QStringLiteral("03-06-2024"));
     QCOMPARE(status->label1, QStringLiteral("Processing: A"));
     QCOMPARE(status->label2, QStringLiteral("Connection Retry: 0"));
@@ -317,7 +317,7 @@ void TestCheckRun::noConnection()
     connection->up = true;
     fetcher->pages[QStringLiteral("http://a/")] = {QStringLiteral("x")};
     fetcher->pages[QStringLiteral("http://b/")] = {QStringLiteral("x")};
-    run->state.connectionServed = 0;
+    run->state.connectionServed = false;
     run->request();
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), Today);
 }
@@ -342,31 +342,31 @@ void TestCheckRun::inProgressBeforeTheFirstDownload()
 {
     addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
     fetcher->pages[QStringLiteral("http://a/")] = {QStringLiteral("x")};
-    run->state.overrideFlag = 1;
-    QList<qint16> seen;
+    run->state.overrideFlag = true;
+    QList<bool> seen;
     fetcher->during = [&](const QString &) {
         seen << run->state.inProgress << run->state.connectionServed << run->state.overrideFlag;
     };
     run->request();
-    QCOMPARE(seen, (QList<qint16>{1, 1, 0}));
+    QCOMPARE(seen, (QList<bool>{true, true, false}));
     QCOMPARE(status->label1, QStringLiteral("Processing: "));
 }
 
 void TestCheckRun::dialUpGates_data()
 {
-    QTest::addColumn<int>("inProgress");
-    QTest::addColumn<int>("served");
-    QTest::newRow("a run in progress") << 1 << 0;
-    QTest::newRow("connection already served") << 0 << 1;
+    QTest::addColumn<bool>("inProgress");
+    QTest::addColumn<bool>("served");
+    QTest::newRow("a run in progress") << true << false;
+    QTest::newRow("connection already served") << false << true;
 }
 
 void TestCheckRun::dialUpGates()
 {
-    QFETCH(int, inProgress);
-    QFETCH(int, served);
+    QFETCH(bool, inProgress);
+    QFETCH(bool, served);
     addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
-    run->state.inProgress = qint16(inProgress);
-    run->state.connectionServed = qint16(served);
+    run->state.inProgress = inProgress;
+    run->state.connectionServed = served;
     run->request();
     QVERIFY(fetcher->fetched.isEmpty());
     QCOMPARE(status->writes, 0);
@@ -386,8 +386,8 @@ void TestCheckRun::dailyLimitRefusesButRewritesTDate()
     QVERIFY(fetcher->fetched.isEmpty());
     QCOMPARE(status->writes, 0);
     QCOMPARE(run->state.checksSinceStart, qint16(0));
-    QCOMPARE(run->state.inProgress, qint16(0));
-    QCOMPARE(run->state.connectionServed, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
+    QCOMPARE(run->state.connectionServed, false);
     QCOMPARE(store->read(layout::Settings, layout::TDate), Today);
 
     // Yesterday's date lets the run through.
@@ -424,13 +424,13 @@ void TestCheckRun::overrideSkipsEveryGate()
     addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
     fetcher->pages[QStringLiteral("http://a/")] = {QStringLiteral("x")};
     store->write(layout::Settings, layout::CheckDate, Today);
-    run->state.inProgress = 1;
-    run->state.connectionServed = 1;
-    run->state.overrideFlag = 1;
+    run->state.inProgress = true;
+    run->state.connectionServed = true;
+    run->state.overrideFlag = true;
     run->request();
     QCOMPARE(fetcher->fetched.size(), 1);
-    QCOMPARE(run->state.overrideFlag, qint16(0));
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.overrideFlag, false);
+    QCOMPARE(run->state.inProgress, false);
     QCOMPARE(store->read(layout::Settings, layout::TDate, QStringLiteral("absent")),
              QStringLiteral("absent"));
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), Today);
@@ -440,12 +440,12 @@ void TestCheckRun::alwaysModeSkipsTwoGates()
 {
     addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
     fetcher->pages[QStringLiteral("http://a/")] = {QStringLiteral("x")};
-    run->state.alwaysMode = 1;
-    run->state.inProgress = 1;
-    run->state.connectionServed = 1;
+    run->state.alwaysMode = true;
+    run->state.inProgress = true;
+    run->state.connectionServed = true;
     run->request();
     QCOMPARE(fetcher->fetched.size(), 1);
-    QCOMPARE(run->state.alwaysMode, qint16(1));
+    QCOMPARE(run->state.alwaysMode, true);
 
     // The daily limit still holds in always mode.
     run->request();
@@ -457,15 +457,15 @@ void TestCheckRun::alwaysModeAndOverrideStillAskTheConnection()
 {
     addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
     connection->up = false;
-    run->state.alwaysMode = 1;
+    run->state.alwaysMode = true;
     run->request();
-    run->state.overrideFlag = 1;
+    run->state.overrideFlag = true;
     run->request();
     // No silent retry: each run ends at the first empty download.
     QCOMPARE(fetcher->fetched.size(), 2);
     QCOMPARE(boxes->boxes.size(), 2);
     QCOMPARE(boxes->boxes[1].text, QStringLiteral("Couldn't Proceed. Possibly disconnected?"));
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
 }
 
 void TestCheckRun::secondRequestWhileAPromptIsOpen_data()
@@ -493,7 +493,7 @@ void TestCheckRun::secondRequestWhileAPromptIsOpen()
     boxes->whileShown = [&](const MessageBoxScript::Box &) {
         fetchesAtPrompt = int(fetcher->fetched.size());
         if (override)
-            run->state.overrideFlag = 1;
+            run->state.overrideFlag = true;
         run->request();
     };
     boxes->answer(msgbox::No);
@@ -502,7 +502,7 @@ void TestCheckRun::secondRequestWhileAPromptIsOpen()
     QCOMPARE(boxes->boxes.size(), 1);
     QCOMPARE(fetcher->fetched.size(), qsizetype(fetchesAtPrompt + 1));
     QCOMPARE(run->state.checksSinceStart, qint16(1));
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), Today);
 }
 
@@ -540,10 +540,10 @@ void TestCheckRun::abandonDuringAPrompt()
     QCOMPARE(fetcher->fetched.size(), fetches); // nothing after the answer
     QVERIFY(browser->opened.isEmpty());
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), QString());
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
 
     // The program is ending: no new run either.
-    run->state.overrideFlag = 1;
+    run->state.overrideFlag = true;
     run->request();
     QCOMPARE(fetcher->fetched.size(), fetches);
 }
@@ -560,7 +560,7 @@ void TestCheckRun::abandonDuringADownload()
     QVERIFY(boxes->boxes.isEmpty());
     QCOMPARE(connection->asked, 0);
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), QString());
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
 }
 
 void TestCheckRun::abandonDuringTheNoConnectionMessage()
@@ -570,7 +570,7 @@ void TestCheckRun::abandonDuringTheNoConnectionMessage()
     boxes->whileShown = [&](const MessageBoxScript::Box &) { run->abandon(); };
     run->request();
     QCOMPARE(boxes->boxes.size(), 1);
-    QCOMPARE(run->state.inProgress, qint16(0));
+    QCOMPARE(run->state.inProgress, false);
     QCOMPARE(store->read(layout::Settings, layout::CheckDate), QString());
 }
 

@@ -100,7 +100,7 @@ void TestCheckRunHttp::threeActions()
     MessageBoxScript boxes;
     boxes.answer(msgbox::No);
     boxes.answer(msgbox::No);
-    run.state.overrideFlag = 1;
+    run.state.overrideFlag = true;
     run.request();
 
     QCOMPARE(boxes.boxes.size(), 2);
@@ -125,7 +125,7 @@ void TestCheckRunHttp::threeActions()
     QCOMPARE(status.label4, QStringLiteral("Checks Since Start: 1"));
     QCOMPARE(status.label5, QStringLiteral("Last Check Date: ") + today);
     QCOMPARE(status.text1, QStringLiteral("Otherversion 3.0"));
-    QCOMPARE(run.state.inProgress, qint16(0));
+    QCOMPARE(run.state.inProgress, false);
 }
 
 void TestCheckRunHttp::updatedPageOpensInTheBrowser()
@@ -194,7 +194,7 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     QCOMPARE(server.hits("/next"), 0);
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
     QCOMPARE(status.label1, QStringLiteral("Processing: Slow"));
-    QCOMPARE(run.state.inProgress, qint16(0));
+    QCOMPARE(run.state.inProgress, false);
 }
 
 QTEST_MAIN(TestCheckRunHttp)

@@ -101,7 +101,7 @@ void TestScheduler::checkpointsOnTicks()
         QVERIFY(counter >= 1 && counter <= 60);
     }
     QCOMPARE(requests, (QList<int>{1, 61, 121, 181}));
-    QCOMPARE(state.alwaysMode, qint16(always ? 1 : 0));
+    QCOMPARE(state.alwaysMode, always);
 }
 
 void TestScheduler::dialUpNoConnectionRearmsOnlyAtCheckpoints()
@@ -111,15 +111,15 @@ void TestScheduler::dialUpNoConnectionRearmsOnlyAtCheckpoints()
     connection.up = false;
     int requests = 0;
     Scheduler scheduler(state, connection, [&] { ++requests; });
-    state.connectionServed = 1;
+    state.connectionServed = true;
     scheduler.timer1Tick();
-    QCOMPARE(state.connectionServed, qint16(0));
-    state.connectionServed = 1;
+    QCOMPARE(state.connectionServed, false);
+    state.connectionServed = true;
     for (int tick = 2; tick <= 60; ++tick)
         scheduler.timer1Tick();
-    QCOMPARE(state.connectionServed, qint16(1));
+    QCOMPARE(state.connectionServed, true);
     scheduler.timer1Tick(); // tick 61
-    QCOMPARE(state.connectionServed, qint16(0));
+    QCOMPARE(state.connectionServed, false);
     QCOMPARE(requests, 0);
 }
 
@@ -129,16 +129,16 @@ void TestScheduler::alwaysCheckpointDuringRunRequestsNothing()
     FakeConnection connection;
     int requests = 0;
     Scheduler scheduler(state, connection, [&] { ++requests; });
-    state.inProgress = 1;
+    state.inProgress = true;
     scheduler.timer3Tick();
     QCOMPARE(requests, 0);
-    QCOMPARE(state.alwaysMode, qint16(0));
+    QCOMPARE(state.alwaysMode, false);
     QCOMPARE(scheduler.alwaysTicks, qint16(1));
-    state.inProgress = 0;
+    state.inProgress = false;
     for (int tick = 2; tick <= 61; ++tick)
         scheduler.timer3Tick();
     QCOMPARE(requests, 1);
-    QCOMPARE(state.alwaysMode, qint16(1));
+    QCOMPARE(state.alwaysMode, true);
 }
 
 void TestScheduler::dialUpRunsOncePerConnection()
@@ -219,7 +219,7 @@ void TestScheduler::alwaysSkipsCheckpointDuringRun()
     QCOMPARE(script.boxes[1].text, BusyText);
     QCOMPARE(script.boxes[1].title, QStringLiteral("Error:"));
     QCOMPARE(script.boxes[1].flags, 16);
-    QCOMPARE(bench.run.state.inProgress, qint16(0));
+    QCOMPARE(bench.run.state.inProgress, false);
 
     script.whileShown = nullptr;
     bench.alwaysTicks(59); // ticks 62 .. 120
@@ -235,7 +235,7 @@ void TestScheduler::dialUpCheckpointDuringRunStillTestsConnection()
     bench.run.state.dailyLimit = 0;
     MessageBoxScript script;
     script.answer(msgbox::No);
-    qint16 servedAfterCheckpoint = -1;
+    bool servedAfterCheckpoint = true;
     script.whileShown = [&](const MessageBoxScript::Box &) {
         bench.connection.up = false;
         bench.dialUpTicks(60); // checkpoint 61, connection down
@@ -243,7 +243,7 @@ void TestScheduler::dialUpCheckpointDuringRunStillTestsConnection()
         bench.connection.up = true;
     };
     bench.dialUpTicks(1);
-    QCOMPARE(servedAfterCheckpoint, qint16(0));
+    QCOMPARE(servedAfterCheckpoint, false);
     QCOMPARE(bench.runs(), 1);
     QCOMPARE(script.boxes.size(), 1);
 }
@@ -252,13 +252,13 @@ void TestScheduler::checkNowBusy()
 {
     RunBench bench;
     MessageBoxScript script;
-    bench.run.state.inProgress = 1;
+    bench.run.state.inProgress = true;
     bench.scheduler.checkNow();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].text, BusyText);
     QCOMPARE(script.boxes[0].title, QStringLiteral("Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
-    QCOMPARE(bench.run.state.overrideFlag, qint16(0));
+    QCOMPARE(bench.run.state.overrideFlag, false);
     QCOMPARE(bench.server.hits("/page1"), 0);
 }
 
@@ -272,7 +272,7 @@ void TestScheduler::checkNowNoChangesNothing()
     QCOMPARE(script.boxes[0].text, QuestionText);
     QCOMPARE(script.boxes[0].title, QStringLiteral("Question:"));
     QCOMPARE(script.boxes[0].flags, 36);
-    QCOMPARE(bench.run.state.overrideFlag, qint16(0));
+    QCOMPARE(bench.run.state.overrideFlag, false);
     QCOMPARE(bench.runs(), 0);
     QCOMPARE(bench.server.hits("/page1"), 0);
     QCOMPARE(bench.store.read(layout::Settings, layout::TDate, QStringLiteral("absent")),

@@ -90,7 +90,7 @@ void TestActionEditor::verifyRefused(Form1 &form1, Form2 *editor,
     QCOMPARE(storeContents(), storeBefore);
     QCOMPARE(rows(form1), rowsBefore);
     QCOMPARE(form1.state().actionCount, countBefore);
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
 }
 
 void TestActionEditor::windowDesign()
@@ -177,7 +177,7 @@ void TestActionEditor::addToEmptyList()
                                   {"My Page/NR", "1"},
                               }));
     QCOMPARE(form1.state().actionCount, qint16(1));
-    QCOMPARE(form1.state().changesMade, qint16(1));
+    QCOMPARE(form1.state().changesMade, true);
     QCOMPARE(rows(form1), QStringList({"My Page"}));
     QVERIFY(form1.isEnabled());
     QVERIFY(editor->isHidden());
@@ -262,7 +262,7 @@ void TestActionEditor::modifyKeepingDescription()
     // The row is taken out and added again at the end.
     QCOMPARE(rows(form1), QStringList({"a", "c", "b"}));
     QCOMPARE(form1.state().actionCount, qint16(3));
-    QCOMPARE(form1.state().changesMade, qint16(1));
+    QCOMPARE(form1.state().changesMade, true);
     QVERIFY(form1.isEnabled());
     QVERIFY(editor->isHidden());
     QCOMPARE(field(editor, QStringLiteral("Text1")), QString());
@@ -287,7 +287,7 @@ void TestActionEditor::modifyWithNewDescription()
     QCOMPARE(storeContents(), expected);
     QCOMPARE(rows(form1), QStringList({"a", "c", "B"}));
     QCOMPARE(form1.state().actionCount, qint16(3));
-    QCOMPARE(form1.state().changesMade, qint16(1));
+    QCOMPARE(form1.state().changesMade, true);
 }
 
 // A hand-damaged "NR" pointing at another action must not overwrite it.
@@ -327,7 +327,7 @@ void TestActionEditor::cancelWritesNothing()
     click(editor, QStringLiteral("Command1"));
     QCOMPARE(storeContents(), before);
     QCOMPARE(rows(form1), QStringList({"a", "b"}));
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
     QVERIFY(script->boxes.isEmpty());
 }
 
@@ -342,7 +342,7 @@ void TestActionEditor::closeBoxDiscardsWindow()
     QVERIFY(form1.isEnabled());
     QTRY_VERIFY(!form1.editorWindow());
     QCOMPARE(storeContents(), before);
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
 
     // The next use builds the window anew from its design.
     editor = openNew(form1);

@@ -180,7 +180,7 @@ void TestActionList::deleteMovesLastIntoGap()
     QCOMPARE(form1.state().actionCount, qint16(4));
     // The moved action's row stays where it was.
     QCOMPARE(rows(form1), QStringList({"a", "c", "d", "e"}));
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
     QCOMPARE(form1.state().selectedAction, QStringLiteral("b"));
 
     // No row is selected afterwards.
@@ -202,7 +202,7 @@ void TestActionList::deleteLastAction()
     QCOMPARE(store.read(QStringLiteral("d"), layout::Nr), QStringLiteral("4"));
     QCOMPARE(form1.state().actionCount, qint16(4));
     QCOMPARE(rows(form1), QStringList({"a", "b", "c", "d"}));
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
 }
 
 void TestActionList::deleteOnlyAction()

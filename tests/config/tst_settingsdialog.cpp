@@ -311,7 +311,7 @@ void TestSettingsDialog::saveAsksForAddressThenPort()
     QCOMPARE(script->boxes.at(1).flags, 16);
     QVERIFY(dialog->isVisible());
     QVERIFY(storeContents().isEmpty());
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
 
     // Only an empty text is missing: blanks and a port that is no number pass.
     text(dialog, QStringLiteral("Text2"))->setText(QStringLiteral("port "));
@@ -322,7 +322,7 @@ void TestSettingsDialog::saveAsksForAddressThenPort()
     QCOMPARE(setting(layout::Fw), QStringLiteral("1"));
     QCOMPARE(setting(layout::FwIp), QStringLiteral(" "));
     QCOMPARE(setting(layout::FwPort), QStringLiteral("port "));
-    QCOMPARE(form1.state().changesMade, qint16(1));
+    QCOMPARE(form1.state().changesMade, true);
 }
 
 void TestSettingsDialog::saveWithProxyOffKeepsEmptyFields()
@@ -350,7 +350,7 @@ void TestSettingsDialog::saveWithoutChangeWritesAllOptions()
     QVERIFY(script->boxes.isEmpty());
     QVERIFY(dialog->isHidden());
     QVERIFY(form1.isEnabled());
-    QCOMPARE(form1.state().changesMade, qint16(1));
+    QCOMPARE(form1.state().changesMade, true);
     const QMap<QString, QString> expected = {
         {"!Settings/FW", "0"},    {"!Settings/FWIP", ""},    {"!Settings/FWPort", "80"},
         {"!Settings/Limit", "1"}, {"!Settings/Always", "0"},
@@ -407,7 +407,7 @@ void TestSettingsDialog::cancelWritesNothing()
     QVERIFY(dialog->isHidden());
     QVERIFY(form1.isEnabled());
     QCOMPARE(storeContents(), before);
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
 
     // The discarded edits do not come back.
     QCOMPARE(openSetup(form1), dialog);
@@ -490,7 +490,7 @@ void TestSettingsDialog::closeBoxDiscardsDialog()
     QVERIFY(form1.isEnabled());
     QTRY_VERIFY(!form1.settingsWindow());
     QCOMPARE(storeContents(), before);
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
 
     dialog = openSetup(form1);
     QVERIFY(dialog->isVisible());
@@ -563,7 +563,7 @@ void TestSettingsDialog::failedSaveIsReported()
     QVERIFY(!script->boxes.at(0).text.isEmpty());
     QVERIFY(dialog->isVisible());
     QVERIFY(!form1.isEnabled());
-    QCOMPARE(form1.state().changesMade, qint16(0));
+    QCOMPARE(form1.state().changesMade, false);
     QVERIFY(box(dialog, QStringLiteral("Check2"))->isChecked());
     const QString how = full ? full->how() : QStringLiteral("folder replaced by a file");
     full.reset();

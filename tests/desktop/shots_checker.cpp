@@ -64,7 +64,7 @@ private:
     TestHome home;
     HttpTestServer proxy;
     Store store;
-    PageDownload inet1{60};
+    PageDownload inet1;
     FakeConnection connection;
     RecordingBrowser browser;
     SystemClock clock;
@@ -150,7 +150,7 @@ bool CheckerShots::runWithPrompt()
     QObject::connect(&boxes, &QTimer::timeout, [this] { answerBoxes(); });
     boxes.start(200);
     form1.mnuCheck->trigger();
-    if (!QTest::qWaitFor([&] { return promptTaken && form1.run.state.inProgress == 0; }, 60000))
+    if (!QTest::qWaitFor([&] { return promptTaken && !form1.run.state.inProgress; }, 60000))
         return fail("the run did not reach the update prompt");
     boxes.stop();
     form1.status.hide();

@@ -238,7 +238,7 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     QVERIFY(checkedNow);
     QCOMPARE(busyTexts, QStringList{QStringLiteral(
                             "Checking currently in progress. Please try again later.")});
-    QCOMPARE(bench.form1.run.state.inProgress, qint16(0));
+    QCOMPARE(bench.form1.run.state.inProgress, false);
     QCOMPARE(bench.store.read(QStringLiteral("!Settings"), QStringLiteral("CheckDate")),
              bench.clock.todayText());
 }

@@ -429,13 +429,13 @@ void TestHostileServers::checkRunGoesOnPastHostileServers()
     MessageBoxScript script;
     script.whileShown = [&](const MessageBoxScript::Box &) { script.answer(msgbox::No); };
     CheckRun run(store, download, connection, browser, status, clock);
-    run.state.overrideFlag = 1;
+    run.state.overrideFlag = true;
     QElapsedTimer timer;
     timer.start();
     run.request();
     const qint64 elapsed = timer.elapsed();
 
-    QCOMPARE(run.state.inProgress, qint16(0));
+    QCOMPARE(run.state.inProgress, false);
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QStringLiteral("03-07-2024"));
     QCOMPARE(status.text1, QStringLiteral("version 2.25"));
     QStringList prompts;

@@ -187,7 +187,7 @@ int runChecker(qint64 ms)
     // through it; skip it. Any other box is a fault.
     script.whileShown = [&](const MessageBoxScript::Box &) { script.answer(msgbox::No); };
     CheckRun run(store, fetcher, connection, browser, status, clock);
-    run.state.alwaysMode = 1;
+    run.state.alwaysMode = true;
 
     QElapsedTimer elapsed;
     elapsed.start();

@@ -246,14 +246,14 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
     FixedClock clock; // 03-07-2024
     MessageBoxScript script;
     CheckRun run(store, fetcher, connection, browser, status, clock);
-    run.state.alwaysMode = 1;
+    run.state.alwaysMode = true;
 
     auto full = std::make_unique<FullDisk>(folder());
     QVERIFY(full->isFull());
     const QString how = full->how();
     run.request();
     QCOMPARE(fetcher.fetched, QStringList{QStringLiteral("http://h/a.html")});
-    QCOMPARE(run.state.inProgress, qint16(0));
+    QCOMPARE(run.state.inProgress, false);
     QCOMPARE(status.label5, QStringLiteral("Last Check Date: 03-07-2024"));
     QCOMPARE(status.label1, QStringLiteral("Processing: "));
     QVERIFY(script.boxes.isEmpty());
