@@ -66,6 +66,8 @@ int msgbox::show(const QString &text, int flags, const QString &title)
         return scriptedAnswer(*activeScript, text, flags, title);
 
     QMessageBox box(iconOf(flags), title, text);
+    // Texts carry the user's descriptions and URLs: shown as written, never as markup or links.
+    box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     if ((flags & ButtonMask) == YesNoButtons) {
         QPushButton *yes = box.addButton(QMessageBox::Yes);
