@@ -27,6 +27,9 @@ const QByteArray ClosedLine = QByteArrayLiteral("closed");
 const QByteArray ShowLine = QByteArrayLiteral("show");
 const QByteArray ShownLine = QByteArrayLiteral("shown");
 const QByteArray NotShownLine = QByteArrayLiteral("not shown");
+// A sole instance's entries: the lock it holds and the socket it listens on.
+const QString LockSuffix = QStringLiteral("-lock");
+const QString WindowSuffix = QStringLiteral("-window");
 // The running copy may be between taking its lock and listening.
 constexpr int ConnectRetryMs = 50;
 
@@ -202,7 +205,7 @@ bool SoleInstance::claim()
 {
     if (!preparePrivateFolder(closechannel::folder()))
         return true;
-    lockFd = ::open(QFile::encodeName(entry(QStringLiteral("-lock"))).constData(),
+    lockFd = ::open(QFile::encodeName(entry(LockSuffix)).constData(),
                     O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd < 0)
         return true;
@@ -213,7 +216,7 @@ bool SoleInstance::claim()
         return !taken;
     }
     // Holding the lock, any entry left by an earlier copy is stale.
-    const QString path = entry(QStringLiteral("-window"));
+    const QString path = entry(WindowSuffix);
     QLocalServer::removeServer(path);
     server = new QLocalServer(this);
     connect(server, &QLocalServer::newConnection, this, &SoleInstance::serverNewConnection);
@@ -229,7 +232,7 @@ bool SoleInstance::askToComeForward()
     const QDeadlineTimer deadline(ReplyWaitMs);
     QLocalSocket socket;
     for (;;) {
-        socket.connectToServer(entry(QStringLiteral("-window")));
+        socket.connectToServer(entry(WindowSuffix));
         if (socket.waitForConnected(int(deadline.remainingTime())))
             break;
         if (deadline.hasExpired())
