@@ -15,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSignalBlocker>
 
 Form1::Form1(QWidget *parent)
@@ -69,6 +70,23 @@ Form4 *Form1::aboutWindow() const
 void Form1::setProgramFolder(const QString &folder)
 {
     programFolder = folder;
+}
+
+bool Form1::bringForward()
+{
+    QWidget *window = this;
+    for (QWidget *secondary : {static_cast<QWidget *>(form2), static_cast<QWidget *>(form3),
+                               static_cast<QWidget *>(form4)}) {
+        if (secondary && secondary->isVisible())
+            window = secondary;
+    }
+    for (QWidget *shown : {static_cast<QWidget *>(this), window}) {
+        shown->setWindowState(shown->windowState() & ~Qt::WindowMinimized);
+        shown->raise();
+    }
+    window->activateWindow();
+    // Wayland leaves the focus to the compositor: no program can take it.
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 void Form1::removeSelectedRow()

@@ -40,6 +40,10 @@ public:
     // The About window, or null while it is not created.
     Form4 *aboutWindow() const;
 
+    // Raises the window the user works in (the open secondary window, if any)
+    // and activates it; false where the desktop lets no program do so.
+    bool bringForward();
+
     // The folder "Close" starts the checker from after a change: the
     // program's own folder unless set otherwise.
     void setProgramFolder(const QString &folder);

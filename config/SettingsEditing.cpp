@@ -37,12 +37,13 @@ QString missingProxyField(const Options &options)
 
 QString save(Store &store, EditorState &state, const Options &options)
 {
-    const bool written = store.write(layout::Settings, layout::Fw, flagText(options.proxy)) &&
-                         store.write(layout::Settings, layout::FwIp, options.address) &&
-                         store.write(layout::Settings, layout::FwPort, options.port) &&
-                         store.write(layout::Settings, layout::Limit, flagText(options.limit)) &&
-                         store.write(layout::Settings, layout::Always, flagText(options.always));
-    if (!written)
+    Store::Change change;
+    change.write(layout::Settings, layout::Fw, flagText(options.proxy));
+    change.write(layout::Settings, layout::FwIp, options.address);
+    change.write(layout::Settings, layout::FwPort, options.port);
+    change.write(layout::Settings, layout::Limit, flagText(options.limit));
+    change.write(layout::Settings, layout::Always, flagText(options.always));
+    if (!store.apply(change))
         return QStringLiteral("The settings couldn't be saved!");
     state.changesMade = true;
     return {};

@@ -30,8 +30,8 @@ bool ticked(const QString &stored);
 // empty text is missing: blanks and non-numbers pass.
 QString missingProxyField(const Options &options);
 
-// Writes "FW", "FWIP", "FWPort", "Limit" and "Always", in this order, and
-// sets changesMade. Returns the text of the error box when the store could
+// Writes "FW", "FWIP", "FWPort", "Limit" and "Always" as one change of the
+// store, and sets changesMade. Returns the text of the error box when the store could
 // not be written (changesMade is then left as it was), else an empty text.
 QString save(Store &store, EditorState &state, const Options &options);
 

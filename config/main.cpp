@@ -1,4 +1,6 @@
+#include "CloseChannel.h"
 #include "Form1.h"
+#include "MessageBox.h"
 #include "Pictures.h"
 
 #include <QApplication>
@@ -8,7 +10,18 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("quorlin-config"));
     QApplication::setWindowIcon(pictures::programIcon());
+    // Two editors would each count the list from their own copy of it and
+    // overwrite each other's changes: a second start hands over to the first
+    // and ends without touching the store.
+    SoleInstance instance(QStringLiteral("config"));
+    if (!instance.claim()) {
+        if (!instance.askToComeForward())
+            msgbox::show(QStringLiteral("Quorlin Config is already running!"), msgbox::Information,
+                         QStringLiteral("Information:"));
+        return 0;
+    }
     Form1 form1;
+    instance.setComeForward([&form1] { return form1.bringForward(); });
     form1.show();
     return app.exec();
 }

@@ -6,8 +6,11 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +23,15 @@ constexpr qint64 MaxLine = 64;
 
 const QByteArray CloseLine = QByteArrayLiteral("close");
 const QByteArray ClosedLine = QByteArrayLiteral("closed");
+// A later start of a program asks the running copy to come forward.
+const QByteArray ShowLine = QByteArrayLiteral("show");
+const QByteArray ShownLine = QByteArrayLiteral("shown");
+const QByteArray NotShownLine = QByteArrayLiteral("not shown");
+// A sole instance's entries: the lock it holds and the socket it listens on.
+const QString LockSuffix = QStringLiteral("-lock");
+const QString WindowSuffix = QStringLiteral("-window");
+// The running copy may be between taking its lock and listening.
+constexpr int ConnectRetryMs = 50;
 
 // The folder exists as a real directory (not a link) that belongs to us.
 bool isOwnFolder(const QString &path, struct stat &info)
@@ -168,6 +180,99 @@ void CloseListener::socketReadyRead(QLocalSocket *socket)
         if (!requesters.contains(socket))
             requesters.append(socket);
         emit closeRequested();
+        return;
+    }
+    if (socket->bytesAvailable() > MaxLine)
+        socket->abort();
+}
+
+SoleInstance::SoleInstance(const QString &name, QObject *parent) : QObject(parent), name(name) {}
+
+SoleInstance::~SoleInstance()
+{
+    if (server)
+        server->close();
+    if (lockFd >= 0)
+        ::close(lockFd);
+}
+
+QString SoleInstance::entry(const QString &suffix) const
+{
+    return closechannel::folder() + QLatin1Char('/') + name + suffix;
+}
+
+bool SoleInstance::claim()
+{
+    if (!preparePrivateFolder(closechannel::folder()))
+        return true;
+    lockFd = ::open(QFile::encodeName(entry(LockSuffix)).constData(),
+                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lockFd < 0)
+        return true;
+    if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        const bool taken = errno == EWOULDBLOCK;
+        ::close(lockFd);
+        lockFd = -1;
+        return !taken;
+    }
+    // Holding the lock, any entry left by an earlier copy is stale.
+    const QString path = entry(WindowSuffix);
+    QLocalServer::removeServer(path);
+    server = new QLocalServer(this);
+    connect(server, &QLocalServer::newConnection, this, &SoleInstance::serverNewConnection);
+    if (!server->listen(path)) {
+        delete server;
+        server = nullptr;
+    }
+    return true;
+}
+
+bool SoleInstance::askToComeForward()
+{
+    const QDeadlineTimer deadline(ReplyWaitMs);
+    QLocalSocket socket;
+    for (;;) {
+        socket.connectToServer(entry(WindowSuffix));
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            break;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(ConnectRetryMs);
+    }
+    socket.write(ShowLine + '\n');
+    socket.flush();
+    while (!deadline.hasExpired() && socket.state() == QLocalSocket::ConnectedState) {
+        if (socket.canReadLine())
+            return socket.readLine(MaxLine).trimmed() == ShownLine;
+        socket.waitForReadyRead(int(deadline.remainingTime()));
+    }
+    return socket.canReadLine() && socket.readLine(MaxLine).trimmed() == ShownLine;
+}
+
+void SoleInstance::setComeForward(std::function<bool()> handler)
+{
+    comeForward = std::move(handler);
+}
+
+void SoleInstance::serverNewConnection()
+{
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this,
+                [this, socket] { socketReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0)
+            socketReadyRead(socket);
+    }
+}
+
+void SoleInstance::socketReadyRead(QLocalSocket *socket)
+{
+    while (socket->canReadLine()) {
+        if (socket->readLine(MaxLine).trimmed() != ShowLine)
+            continue;
+        const bool shown = comeForward && comeForward();
+        socket->write((shown ? ShownLine : NotShownLine) + '\n');
+        socket->flush();
         return;
     }
     if (socket->bytesAvailable() > MaxLine)

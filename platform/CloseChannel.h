@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -38,6 +39,40 @@ private:
     QLocalServer *server = nullptr;
     // Every connection that asked to close; each gets the "closed" line.
     QList<QPointer<QLocalSocket>> requesters;
+};
+
+// One running copy of a program per user. The first start holds a lock in the
+// channel's folder and listens beside it ("<name>-lock", "<name>-window": no
+// dot, so no close request ever picks them); a later start finds the lock
+// taken and asks the running copy to come forward instead of running itself.
+class SoleInstance : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SoleInstance(const QString &name, QObject *parent = nullptr);
+    ~SoleInstance() override;
+
+    // False when another copy runs. Otherwise this copy holds the lock until
+    // it ends and answers later starts; also when the folder cannot be used,
+    // since then nothing can tell whether another copy runs.
+    bool claim();
+    // Asks the running copy to come forward; true when it answered that its
+    // window did.
+    bool askToComeForward();
+    // What the running copy does when asked: brings its window forward and
+    // says whether the desktop let it.
+    void setComeForward(std::function<bool()> handler);
+
+private:
+    void serverNewConnection();
+    void socketReadyRead(QLocalSocket *socket);
+    QString entry(const QString &suffix) const;
+
+    QString name;
+    int lockFd = -1;
+    QLocalServer *server = nullptr;
+    std::function<bool()> comeForward;
 };
 
 namespace closechannel

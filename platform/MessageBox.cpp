@@ -69,6 +69,8 @@ int msgbox::show(const QString &text, int flags, const QString &title, QWidget *
     // without an owner blocks nothing.
     QMessageBox box(iconOf(flags), title, text, QMessageBox::NoButton, owner);
     box.setWindowModality(Qt::WindowModal);
+    // Texts carry the user's descriptions and URLs: shown as written, never as markup or links.
+    box.setTextFormat(Qt::PlainText);
     if ((flags & ButtonMask) == YesNoButtons) {
         QPushButton *yes = box.addButton(QMessageBox::Yes);
         QPushButton *no = box.addButton(QMessageBox::No);

@@ -47,13 +47,20 @@ bool append(Store &store, int count, const QString &description, const QString &
     if (count < 0 || count >= MaxPosition)
         return false;
     const QString position = keyOf(count + 1);
-    return store.write(ActionList, position, description) && store.write(description, Url, url) &&
-           store.write(description, Check, check) && store.write(description, Nr, position);
+    Store::Change change;
+    change.write(ActionList, position, description);
+    change.write(description, Url, url);
+    change.write(description, Check, check);
+    change.write(description, Nr, position);
+    return store.apply(change);
 }
 
 bool change(Store &store, const QString &description, const QString &url, const QString &check)
 {
-    return store.write(description, Url, url) && store.write(description, Check, check);
+    Store::Change change;
+    change.write(description, Url, url);
+    change.write(description, Check, check);
+    return store.apply(change);
 }
 
 bool rename(Store &store, int count, const QString &oldDescription, const QString &newDescription,
@@ -63,12 +70,14 @@ bool rename(Store &store, int count, const QString &oldDescription, const QStrin
     if (position == 0)
         return false;
     const QString key = keyOf(position);
-    if (!(store.write(ActionList, key, newDescription) && store.write(newDescription, Url, url) &&
-          store.write(newDescription, Check, check) && store.write(newDescription, Nr, key)))
-        return false;
-    // A hand-made entry may have no section of its own: nothing left to delete then.
-    store.removeSection(oldDescription);
-    return true;
+    Store::Change change;
+    change.write(ActionList, key, newDescription);
+    change.write(newDescription, Url, url);
+    change.write(newDescription, Check, check);
+    change.write(newDescription, Nr, key);
+    // A hand-made entry may have no section of its own: nothing to remove then.
+    change.removeSection(oldDescription);
+    return store.apply(change);
 }
 
 bool remove(Store &store, int count, const QString &description)
@@ -79,11 +88,12 @@ bool remove(Store &store, int count, const QString &description)
     const QString last = store.read(ActionList, keyOf(count));
     if (position == 0 || last.isEmpty())
         return false;
-    if (!(store.write(ActionList, keyOf(position), last) &&
-          store.write(last, Nr, keyOf(position)) && store.removeKey(ActionList, keyOf(count))))
-        return false;
-    store.removeSection(description);
-    return true;
+    Store::Change change;
+    change.write(ActionList, keyOf(position), last);
+    change.write(last, Nr, keyOf(position));
+    change.removeKey(ActionList, keyOf(count));
+    change.removeSection(description);
+    return store.apply(change);
 }
 
 void clearCheckDate(Store &store)

@@ -8,6 +8,8 @@ class Store;
 // The sections and keys of the store, and the operations that keep the action
 // list contiguous: key k of "!ActionList" holds the description of the action
 // at position k, and section <description> holds its "URL", "Check" and "NR".
+// Each operation that changes the list is one change of the store: saved
+// whole, or not at all.
 namespace layout
 {
 

@@ -2,13 +2,14 @@
 
 #include "StoreFile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -59,8 +60,22 @@ quint64 inodeOf(const QByteArray &name)
     return ::stat(name.constData(), &info) == 0 ? static_cast<quint64>(info.st_ino) : 0;
 }
 
+// How long a writer waits for another writer to finish before it gives up:
+// a writer that hangs (a stopped process, a stuck network folder) must not
+// hold up the other program's writes, and with them its windows, for ever.
+constexpr int LockWaitMs = 5000;
+constexpr int LockRetryMs = 20;
+
+// The copies a change is made on are named "<file>.edit-<pid>-<n>", beside
+// the file they replace; QSettings adds files of its own to such a name.
+const QString EditInfix = QStringLiteral(".edit-");
+
+// Symbolic links followed at most this far; a longer chain is a loop.
+constexpr int MaxLinkHops = 40;
+
 // An exclusive lock on the store's folder, held while the object lives: writers
-// take turns, and the kernel releases it even when a writer is killed.
+// take turns, and the kernel releases it even when a writer is killed. Waits
+// at most LockWaitMs for a writer that holds it.
 class FolderLock
 {
 public:
@@ -68,8 +83,17 @@ public:
         : fd(::open(QFile::encodeName(QFileInfo(filePath).absolutePath()).constData(),
                     O_RDONLY | O_DIRECTORY | O_CLOEXEC))
     {
-        if (fd >= 0)
-            ::flock(fd, LOCK_EX);
+        if (fd < 0)
+            return;
+        const QDeadlineTimer deadline(LockWaitMs);
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+                ::close(fd);
+                fd = -1;
+                return;
+            }
+            QThread::msleep(LockRetryMs);
+        }
     }
     ~FolderLock()
     {
@@ -79,9 +103,129 @@ public:
     FolderLock(const FolderLock &) = delete;
     FolderLock &operator=(const FolderLock &) = delete;
 
+    bool isHeld() const { return fd >= 0; }
+
 private:
     int fd;
 };
+
+// The file that `path` names: a symbolic link is followed to its end, anew at
+// each write, so that a link kept by a dotfile manager stays a link.
+QString resolvedTarget(const QString &path)
+{
+    QFileInfo info(path);
+    for (int hops = 0; hops < MaxLinkHops && info.isSymLink(); ++hops)
+        info.setFile(info.symLinkTarget());
+    return info.absoluteFilePath();
+}
+
+// Removes what a writer killed half-way through a change left beside `file`:
+// its copy and the files QSettings made next to that. Called only under the
+// writers' lock, when no other writer can be in the middle of a change.
+void removeLeftovers(const QString &file)
+{
+    const QFileInfo info(file);
+    const QString prefix = info.fileName() + EditInfix;
+    QDir dir = info.absoluteDir();
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (name.startsWith(prefix))
+            dir.remove(name);
+    }
+}
+
+// The whole text of a file; an absent file is an empty one.
+bool readWhole(const QString &path, QByteArray &text)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        text = file.readAll();
+        return file.error() == QFileDevice::NoError;
+    }
+    text.clear();
+    return !QFileInfo::exists(path);
+}
+
+// A private copy of the store file, made beside the file it will replace and
+// under a name no other change of any process ever uses. QSettings keeps a
+// change it could not save in memory, shared by every QSettings object of the
+// process on the same file name, where later reads would see it; on a name of
+// its own such a change stays out of sight. The copy goes away with the object
+// unless it has replaced the file.
+class EditCopy
+{
+public:
+    explicit EditCopy(const QString &target)
+    {
+        static std::atomic<quint64> edits = 0;
+        name = QFile::encodeName(target) + EditInfix.toLatin1() + QByteArray::number(::getpid()) +
+               '-' + QByteArray::number(++edits);
+    }
+    ~EditCopy()
+    {
+        if (!committed)
+            ::unlink(name.constData());
+    }
+    EditCopy(const EditCopy &) = delete;
+    EditCopy &operator=(const EditCopy &) = delete;
+
+    QString fileName() const { return QFile::decodeName(name); }
+    quint64 inode() const { return inodeOf(name); }
+
+    // Creates the copy, private to the user, holding `text`.
+    bool create(const QByteArray &text)
+    {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return false;
+        qsizetype done = 0;
+        while (done < text.size()) {
+            const ssize_t written =
+                ::write(fd, text.constData() + done, size_t(text.size() - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                break;
+            done += written;
+        }
+        return ::close(fd) == 0 && done == text.size();
+    }
+
+    // Moves the copy over `target` in one step: readers see the old file or
+    // the new one, never a part of either.
+    bool replace(const QString &target)
+    {
+        committed = ::rename(name.constData(), QFile::encodeName(target).constData()) == 0;
+        return committed;
+    }
+
+private:
+    QByteArray name;
+    bool committed = false;
+};
+
+// Whether the file QSettings has just written over `copy` holds everything
+// `intended` holds. A write cut short (a disk with room for part of the file)
+// still gets its shortened file moved into place by QSettings, which loses
+// the sections at its end. The file is read through a name of its own: for
+// the copy's name QSettings answers from memory.
+bool holdsAll(const EditCopy &copy, const QString &target, const QSettings &intended)
+{
+    QByteArray text;
+    EditCopy check(target);
+    if (!readWhole(copy.fileName(), text) || !check.create(text))
+        return false;
+    const QSettings written(check.fileName(), QSettings::IniFormat);
+    const QStringList keys = intended.allKeys();
+    if (written.allKeys() != keys)
+        return false;
+    for (const QString &key : keys) {
+        if (valueText(written.value(key)) != valueText(intended.value(key)))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -127,25 +271,17 @@ QString Store::unescapeSection(const QString &escaped)
     return section;
 }
 
-// The folder is private to the user (0700) and the file too (0600). QSettings
-// replaces the file atomically and keeps the permissions of the one it replaces,
-// so creating it once with 0600 is enough.
-bool Store::prepareFile() const
+// The folder is private to the user (0700), and so is the file: every version
+// of it is a copy made with mode 0600.
+bool Store::prepareFolder() const
 {
-    const QFileInfo info(path);
-    QDir dir = info.absoluteDir();
-    if (!dir.exists()) {
-        if (!dir.mkpath(QStringLiteral(".")))
-            return false;
-        QFile::setPermissions(dir.absolutePath(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    if (info.exists())
+    QDir dir = QFileInfo(path).absoluteDir();
+    if (dir.exists())
         return true;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return QFileInfo::exists(path);
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (!dir.mkpath(QStringLiteral(".")))
+        return false;
+    QFile::setPermissions(dir.absolutePath(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return true;
 }
 
@@ -167,7 +303,7 @@ const QSettings &Store::current() const
         return *reader;
     if (hasRunawayLines()) {
         const FolderLock lock(path);
-        if (repairLocked())
+        if (lock.isHeld() && repairLocked())
             stamp = currentStamp();
     }
     if (!reader) {
@@ -186,10 +322,29 @@ QString Store::read(const QString &section, const QString &key, const QString &f
 
 bool Store::write(const QString &section, const QString &key, const QString &value)
 {
-    if (!prepareFile())
+    Change change;
+    change.write(section, key, value);
+    return apply(change);
+}
+
+bool Store::apply(const Change &change)
+{
+    if (!prepareFolder())
         return false;
     return edit([&](QSettings &settings) {
-        settings.setValue(keyPath(section, key), value);
+        for (const Change::Step &step : change.steps) {
+            switch (step.kind) {
+            case Change::Kind::Write:
+                settings.setValue(keyPath(step.section, step.key), step.value);
+                break;
+            case Change::Kind::RemoveKey:
+                settings.remove(keyPath(step.section, step.key));
+                break;
+            case Change::Kind::RemoveSection:
+                settings.remove(escapeSection(step.section));
+                break;
+            }
+        }
         return true;
     });
 }
@@ -230,19 +385,15 @@ bool Store::hasRunawayLines() const
 
 bool Store::repairLocked() const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QString target = resolvedTarget(path);
+    QByteArray text;
+    if (!readWhole(target, text) || !storefile::hasRunawayLines(text))
         return false;
-    const QByteArray text = file.readAll();
-    file.close();
-    if (!storefile::hasRunawayLines(text))
+    const qint64 before = modifiedMs(target);
+    EditCopy repaired(target);
+    if (!repaired.create(storefile::withoutRunawayLines(text)) || !repaired.replace(target))
         return false;
-    const qint64 before = modifiedMs(path);
-    QSaveFile repaired(path);
-    if (!repaired.open(QIODevice::WriteOnly) ||
-        repaired.write(storefile::withoutRunawayLines(text)) < 0 || !repaired.commit())
-        return false;
-    advanceModified(path, before);
+    advanceModified(target, before);
     return true;
 }
 
@@ -253,45 +404,43 @@ bool Store::repairLocked() const
 // version of the file gets a modification time later than the one it replaced,
 // so no two versions ever look alike to any reader or writer.
 //
-// QSettings also keeps a change it could not save in memory, shared by every
-// QSettings object of the process on the same file name, where reads see it and
-// the next change that succeeds saves it too. So each change goes through a
-// name of its own, a second link to the file that nothing else opens, and only
-// a saved version is moved over the store's own name. The change is saved
-// exactly when that link names a new file afterwards: QSettings replaces the
-// file whole, and only once the new version is written out.
+// Every change, on every file system, is made on a private copy of the file
+// (see EditCopy) and moved over the file only once saved. The change is saved
+// when the copy's name stands for a new file afterwards (QSettings replaces
+// the file whole, and only once the new version is written out) that reads
+// back as everything the change meant it to hold. A store file that is a
+// symbolic link has its target replaced.
 bool Store::edit(const std::function<bool(QSettings &)> &change)
 {
-    static std::atomic<quint64> edits = 0;
     const FolderLock lock(path);
-    repairLocked();
-    const QByteArray name = QFile::encodeName(path);
-    QByteArray alias =
-        name + ".edit-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(++edits);
-    if (::link(name.constData(), alias.constData()) != 0) {
-        if (errno == ENOENT)
-            return false;
-        // A file system without hard links: change the file under its own name.
-        alias = name;
-    }
-    const quint64 original = inodeOf(alias);
-    const qint64 before = modifiedMs(path);
-    bool ok = false;
+    if (!lock.isHeld())
+        return false;
+    const QString target = resolvedTarget(path);
+    removeLeftovers(path);
+    if (target != QFileInfo(path).absoluteFilePath())
+        removeLeftovers(target);
+    QByteArray text;
+    if (!readWhole(target, text))
+        return false;
+    // Lines damaged by hand go with the change.
+    if (storefile::hasRunawayLines(text))
+        text = storefile::withoutRunawayLines(text);
+    EditCopy copy(target);
+    if (!copy.create(text))
+        return false;
+    const quint64 original = copy.inode();
+    const qint64 before = modifiedMs(target);
+    bool saved = false;
     {
-        QSettings settings(QFile::decodeName(alias), QSettings::IniFormat);
-        if (change(settings)) {
-            settings.sync();
-            const quint64 now = inodeOf(alias);
-            ok = now != 0 && now != original;
-        }
+        QSettings settings(copy.fileName(), QSettings::IniFormat);
+        if (!change(settings))
+            return false;
+        settings.sync();
+        const quint64 now = copy.inode();
+        saved = now != 0 && now != original && holdsAll(copy, target, settings);
     }
-    if (alias != name) {
-        if (ok)
-            ok = ::rename(alias.constData(), name.constData()) == 0;
-        if (!ok)
-            ::unlink(alias.constData());
-    }
-    if (ok)
-        advanceModified(path, before);
-    return ok;
+    if (!saved || !copy.replace(target))
+        return false;
+    advanceModified(target, before);
+    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -8,7 +9,9 @@ class QSettings;
 
 // The per-user settings store that both programs share: section -> key -> text,
 // kept in $XDG_CONFIG_HOME/QL/QL.ini. Every operation is one locked step on the
-// file, so the other program sees it at its next read.
+// file, so the other program sees it at its next read. A change either replaces
+// the file whole or leaves no trace in any later read, of either program; a
+// writer waits a few seconds at most for another writer's lock, then fails.
 class Store
 {
 public:
@@ -26,6 +29,39 @@ public:
     // Stores the value, creating section and key as needed. False when the
     // file could not be written.
     bool write(const QString &section, const QString &key, const QString &value);
+    // Several writes and removals saved as one change of the file, in the order
+    // given: the other program reads the store before or after all of them.
+    // Removing what is not there changes nothing.
+    class Change
+    {
+    public:
+        void write(const QString &section, const QString &key, const QString &value)
+        {
+            steps.append({Kind::Write, section, key, value});
+        }
+        void removeKey(const QString &section, const QString &key)
+        {
+            steps.append({Kind::RemoveKey, section, key, {}});
+        }
+        void removeSection(const QString &section)
+        {
+            steps.append({Kind::RemoveSection, section, {}, {}});
+        }
+
+    private:
+        friend class Store;
+        enum class Kind { Write, RemoveKey, RemoveSection };
+        struct Step {
+            Kind kind;
+            QString section;
+            QString key;
+            QString value;
+        };
+        QList<Step> steps;
+    };
+    // Saves the whole change. False, the file left as it was, when it could
+    // not be saved.
+    bool apply(const Change &change);
     // Removes one key. False when it does not exist or the file could not be written.
     bool removeKey(const QString &section, const QString &key);
     // Removes a section with all its keys. False when it holds no key or the
@@ -51,7 +87,7 @@ private:
         bool operator==(const Stamp &) const = default;
     };
 
-    bool prepareFile() const;
+    bool prepareFolder() const;
     // Whether the file holds lines damaged by hand, and their removal; the
     // latter only while the writers' lock is held.
     bool hasRunawayLines() const;

@@ -3,6 +3,7 @@
 #include "Form3.h"
 #include "Form4.h"
 #include "Layout.h"
+#include "ShownText.h"
 #include "StatusWindow.h"
 #include "Store.h"
 #include "TestHome.h"
@@ -49,6 +50,8 @@ private slots:
     void closeDebugHidesAndKeepsTexts();
     void activateRefreshesCountAndDate();
     void closeBoxUnloadsStatus();
+    void statusShowsTextsAsWritten_data();
+    void statusShowsTextsAsWritten();
     void splashDesign();
     void aboutDesign();
 
@@ -274,6 +277,30 @@ void TestCheckerWindows::closeBoxUnloadsStatus()
     QCOMPARE(again->ui.Label2->text(), QStringLiteral("Connection Retry:"));
     QVERIFY(again->ui.Text1->toPlainText().isEmpty());
     QCOMPARE(again->ui.Label4->text(), QStringLiteral("Checks Since Start: 2"));
+}
+
+void TestCheckerWindows::statusShowsTextsAsWritten_data()
+{
+    addMarkupRows();
+}
+
+// A description, a stored date and a page text that look like markup show as
+// they are written.
+void TestCheckerWindows::statusShowsTextsAsWritten()
+{
+    QFETCH(QString, text);
+    Store store;
+    QVERIFY(store.write(layout::Settings, layout::CheckDate, text));
+    RunState state;
+    StatusWindow status(store);
+    status.attach(state);
+    status.setLabel1(QStringLiteral("Processing: ") + text);
+    status.setText1(text);
+    status.show();
+    Form2 *form = status.form();
+    QCOMPARE(shownText(form->ui.Label1), QStringLiteral("Processing: ") + text);
+    QCOMPARE(shownText(form->ui.Label5), QStringLiteral("Last Check Date: ") + text);
+    QCOMPARE(form->ui.Text1->toPlainText(), text);
 }
 
 void TestCheckerWindows::splashDesign()

@@ -2,9 +2,9 @@
 
 #include "Form1.h"
 #include "Form2.h"
-#include "FullDisk.h"
 #include "Layout.h"
 #include "Store.h"
+#include "StoreFault.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,22 +90,11 @@ inline void type(Form2 *editor, const QString &description, const QString &url,
     child<QLineEdit>(editor, QStringLiteral("Text3"))->setText(check);
 }
 
-// Makes every later store write fail: the store's folder becomes a plain file.
-inline bool blockStore()
+// The store file as it lies on disk; empty when there is none.
+inline QByteArray storeBytes()
 {
-    const QString folder = QFileInfo(Store::defaultFilePath()).absolutePath();
-    if (!QDir(folder).removeRecursively())
-        return false;
-    QFile blocker(folder);
-    return blocker.open(QIODevice::WriteOnly);
-}
-
-// Makes every later store write fail as on a full disk, for as long as the
-// result lives.
-inline std::unique_ptr<FullDisk> fillStoreDisk()
-{
-    QDir().mkpath(QFileInfo(Store::defaultFilePath()).absolutePath());
-    return std::make_unique<FullDisk>(QFileInfo(Store::defaultFilePath()).absolutePath());
+    QFile file(Store::defaultFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace configtest

@@ -435,36 +435,40 @@ void TestActionEditor::failedSaveIsReported_data()
 {
     QTest::addColumn<bool>("adding");
     QTest::addColumn<QString>("description");
-    QTest::addColumn<bool>("diskFull");
-    QTest::newRow("add") << true << "n" << false;
-    QTest::newRow("modify") << false << "b" << false;
-    QTest::newRow("rename") << false << "n" << false;
-    QTest::newRow("add, disk full") << true << "n" << true;
-    QTest::newRow("rename, disk full") << false << "n" << true;
+    QTest::addColumn<int>("fault");
+    QTest::newRow("add") << true << "n" << int(StoreFault::FolderReplaced);
+    QTest::newRow("modify") << false << "b" << int(StoreFault::FolderReplaced);
+    QTest::newRow("rename") << false << "n" << int(StoreFault::FolderReplaced);
+    QTest::newRow("add, disk full") << true << "n" << int(StoreFault::DiskFull);
+    QTest::newRow("rename, disk full") << false << "n" << int(StoreFault::DiskFull);
+    // Room for the first key the action writes, not for the whole action.
+    QTest::newRow("add, room for one key") << true << "n" << int(StoreFault::LittleRoom);
+    QTest::newRow("rename, room for one key")
+        << false << "b and more" << int(StoreFault::LittleRoom);
+    QTest::newRow("add, lock held") << true << "n" << int(StoreFault::LockHeld);
 }
 
+// Accept is saved whole or not at all: the store file stays byte for byte as
+// it was, and the editor shows its error.
 void TestActionEditor::failedSaveIsReported()
 {
     QFETCH(bool, adding);
     QFETCH(QString, description);
-    QFETCH(bool, diskFull);
+    QFETCH(int, fault);
     fill({QStringLiteral("a"), QStringLiteral("b")});
     Form1 form1;
     Form2 *editor = adding ? openNew(form1) : openModify(form1, QStringLiteral("b"));
-    std::unique_ptr<FullDisk> full;
-    if (diskFull) {
-        full = fillStoreDisk();
-        QVERIFY(full->isFull());
-    } else {
-        QVERIFY(blockStore());
-    }
+    auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault), 10);
+    QVERIFY(broken->isSet());
     const auto blocked = storeContents();
+    const QByteArray bytes = storeBytes();
     type(editor, description, QStringLiteral("http://h/new.html"), QStringLiteral("v new"));
     click(editor, QStringLiteral("Command2"));
     verifyRefused(form1, editor, blocked, {"a", "b"}, 2);
+    QCOMPARE(storeBytes(), bytes);
     QCOMPARE(field(editor, QStringLiteral("Text1")), description);
-    const QString how = full ? full->how() : QStringLiteral("folder replaced by a file");
-    full.reset();
+    const QString how = broken->how();
+    broken.reset();
     figures::add(QStringLiteral("unwritable"),
                  {how,
                   QStringLiteral("config: action editor \"Accept\" (%1)")

@@ -1,5 +1,6 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
+#include "Figures.h"
 #include "MessageBox.h"
 #include "TestHome.h"
 
@@ -45,6 +46,7 @@ private slots:
     void deleteLastAction();
     void deleteOnlyAction();
     void deleteWithDamagedNrKeepsOtherActions();
+    void deleteThatCannotBeSavedIsReported_data();
     void deleteThatCannotBeSavedIsReported();
     void closeButtonEndsProgram();
     void closeBoxEndsProgram_data();
@@ -231,18 +233,37 @@ void TestActionList::deleteWithDamagedNrKeepsOtherActions()
     QCOMPARE(rows(form1), QStringList({"a", "b", "d", "e"}));
 }
 
+void TestActionList::deleteThatCannotBeSavedIsReported_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("folder replaced by a file") << int(StoreFault::FolderReplaced);
+    QTest::newRow("disk full") << int(StoreFault::DiskFull);
+    QTest::newRow("lock held") << int(StoreFault::LockHeld);
+}
+
+// Delete is saved whole or not at all: the store file stays byte for byte as
+// it was, and the list window shows its error.
 void TestActionList::deleteThatCannotBeSavedIsReported()
 {
+    QFETCH(int, fault);
     fill(FiveActions);
     Form1 form1;
     selectRow(form1, QStringLiteral("b"));
-    QVERIFY(blockStore());
+    auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
+    QVERIFY(broken->isSet());
+    const QByteArray bytes = storeBytes();
     click(&form1, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 2);
     QCOMPARE(script->boxes.at(1).title, ErrorTitle);
     QCOMPARE(script->boxes.at(1).flags, 16);
+    QCOMPARE(storeBytes(), bytes);
     QCOMPARE(rows(form1), FiveActions);
     QCOMPARE(form1.state().actionCount, qint16(5));
+    const QString how = broken->how();
+    broken.reset();
+    figures::add(QStringLiteral("unwritable"),
+                 {how, QStringLiteral("config: action list \"Delete\""),
+                  QStringLiteral("\"Error:\" box, store and list unchanged")});
 }
 
 void TestActionList::closeButtonEndsProgram()

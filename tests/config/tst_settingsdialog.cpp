@@ -537,36 +537,40 @@ void TestSettingsDialog::unusableStoredValues()
 
 void TestSettingsDialog::failedSaveIsReported_data()
 {
-    QTest::addColumn<bool>("diskFull");
-    QTest::newRow("folder replaced by a file") << false;
-    QTest::newRow("disk full") << true;
+    QTest::addColumn<int>("fault");
+    QTest::newRow("folder replaced by a file") << int(StoreFault::FolderReplaced);
+    QTest::newRow("disk full") << int(StoreFault::DiskFull);
+    // Room for "FW", the first option saved, not for the address after it.
+    QTest::newRow("room for one key") << int(StoreFault::LittleRoom);
+    QTest::newRow("lock held") << int(StoreFault::LockHeld);
 }
 
-// A store that cannot be written is not reported as saved.
+// Save is saved whole or not at all: the store file stays byte for byte as it
+// was, and nothing is taken as saved.
 void TestSettingsDialog::failedSaveIsReported()
 {
-    QFETCH(bool, diskFull);
+    QFETCH(int, fault);
+    writeSetting(layout::Fw, QStringLiteral("0"));
     Form1 form1;
     Form3 *dialog = openSetup(form1);
+    box(dialog, QStringLiteral("Check1"))->click();
+    text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("proxy.example"));
     box(dialog, QStringLiteral("Check2"))->click();
-    std::unique_ptr<FullDisk> full;
-    if (diskFull) {
-        full = fillStoreDisk();
-        QVERIFY(full->isFull());
-    } else {
-        QVERIFY(blockStore());
-    }
+    auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault), 8);
+    QVERIFY(broken->isSet());
+    const QByteArray bytes = storeBytes();
     click(dialog, QStringLiteral("Command1"));
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
     QCOMPARE(script->boxes.at(0).flags, 16);
     QVERIFY(!script->boxes.at(0).text.isEmpty());
+    QCOMPARE(storeBytes(), bytes);
     QVERIFY(dialog->isVisible());
     QVERIFY(!form1.isEnabled());
     QCOMPARE(form1.state().changesMade, false);
     QVERIFY(box(dialog, QStringLiteral("Check2"))->isChecked());
-    const QString how = full ? full->how() : QStringLiteral("folder replaced by a file");
-    full.reset();
+    const QString how = broken->how();
+    broken.reset();
     figures::add(QStringLiteral("unwritable"),
                  {how, QStringLiteral("config: settings dialog \"Save\""),
                   QStringLiteral("\"Error:\" box, dialog stays open, nothing taken as saved")});

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QThread>
@@ -70,6 +71,8 @@ private slots:
     void twoCheckersBothClose();
     void titleMatching_data();
     void titleMatching();
+
+    void secondEditorHandsOverToTheFirst();
 
 private:
     // Starts the built checker over a store with one action whose page lies on
@@ -284,6 +287,49 @@ void TestCloseChannel::titleMatching()
         QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
         QVERIFY(checker->waitForFinished(10000));
     }
+}
+
+// A second editor started while one runs hands over to it and ends at once,
+// with no window or box of its own and without touching the store. A killed
+// editor's entries keep no later one out.
+void TestCloseChannel::secondEditorHandsOverToTheFirst()
+{
+    Store store;
+    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+                           QStringLiteral("check a")));
+    const auto storeBytes = [this] {
+        QFile file(home->storeFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = storeBytes();
+    const QString editor = QStringLiteral(QUORLIN_BIN_DIR "/config");
+    const QString entry = closechannel::folder() + QStringLiteral("/config-window");
+    const auto answers = [&entry] {
+        QLocalSocket socket;
+        socket.connectToServer(entry);
+        return socket.waitForConnected(1000);
+    };
+
+    QProcess first;
+    first.start(editor, {});
+    QTRY_VERIFY_WITH_TIMEOUT(answers(), 30000);
+    QProcess second;
+    second.start(editor, {});
+    // A box of its own would wait for an answer that never comes.
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    QCOMPARE(storeBytes(), before);
+
+    first.kill();
+    QVERIFY(first.waitForFinished(30000));
+    QProcess third;
+    third.start(editor, {});
+    QTRY_VERIFY_WITH_TIMEOUT(answers(), 30000);
+    QCOMPARE(third.state(), QProcess::Running);
+    third.kill();
+    QVERIFY(third.waitForFinished(30000));
 }
 
 QTEST_MAIN(TestCloseChannel)

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 static int modeOf(const QString &path)
 {
@@ -16,6 +17,13 @@ static int modeOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
     return static_cast<int>(info.st_mode & 0777);
+}
+
+// Every entry of a folder but "." and "..", by name.
+static QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 class TestStore : public QObject
@@ -45,6 +53,7 @@ private slots:
     void writeIsSeenByAnotherProcess();
     void twoProcessesWritingKeepAllKeys();
     void killedWriterLeavesReadablePrefix();
+    void linkedStoreIsWrittenThroughTheLink();
 
 private:
     static QString writerPath() { return QStringLiteral(QUORLIN_TEST_BIN_DIR "/store_writer"); }
@@ -337,9 +346,54 @@ void TestStore::killedWriterLeavesReadablePrefix()
     for (int i = present; i < present + 50; ++i)
         QCOMPARE(store.read(QStringLiteral("!Stress"), QStringLiteral("k") + QString::number(i)),
                  QString());
-    // And the store still takes writes.
+    // And the store still takes writes, the first of which takes away what the
+    // killed writer left half-done.
     Store writable;
     QVERIFY(writable.write(QStringLiteral("!Settings"), QStringLiteral("FW"), QStringLiteral("1")));
+    QCOMPARE(filesIn(home->configDir() + QStringLiteral("/QL")), QStringList{"QL.ini"});
+}
+
+// A store file kept elsewhere through a symbolic link (as dotfile managers do)
+// is written through it by both programs: the file it points to at the time of
+// the write is replaced, the link stays, and no other file stays behind.
+void TestStore::linkedStoreIsWrittenThroughTheLink()
+{
+    const QString dotfiles = home->configDir() + QStringLiteral("/dotfiles");
+    QVERIFY(QDir().mkpath(dotfiles));
+    QVERIFY(QDir().mkpath(home->configDir() + QStringLiteral("/QL")));
+    QVERIFY(::symlink("../dotfiles/ql.ini", QFile::encodeName(home->storeFile()).constData()) == 0);
+
+    Store store;
+    QVERIFY(store.write(QStringLiteral("!Settings"), QStringLiteral("FW"), QStringLiteral("1")));
+    QProcess writer;
+    writer.start(writerPath(), {QStringLiteral("w"), QStringLiteral("20")});
+    QVERIFY(writer.waitForFinished(60000));
+    QCOMPARE(writer.exitCode(), 0);
+    QVERIFY(
+        store.write(QStringLiteral("!Settings"), QStringLiteral("FWPort"), QStringLiteral("81")));
+
+    const QFileInfo link(home->storeFile());
+    QVERIFY(link.isSymLink());
+    QCOMPARE(link.symLinkTarget(), dotfiles + QStringLiteral("/ql.ini"));
+    QCOMPARE(modeOf(dotfiles + QStringLiteral("/ql.ini")), 0600);
+    QSettings target(dotfiles + QStringLiteral("/ql.ini"), QSettings::IniFormat);
+    QCOMPARE(target.value(QStringLiteral("!Settings/FW")).toString(), QStringLiteral("1"));
+    QCOMPARE(target.value(QStringLiteral("!Settings/FWPort")).toString(), QStringLiteral("81"));
+    QCOMPARE(target.value(QStringLiteral("!Stress/w19")).toString(), QStringLiteral("value-19"));
+    QCOMPARE(filesIn(dotfiles), QStringList{"ql.ini"});
+    QCOMPARE(filesIn(home->configDir() + QStringLiteral("/QL")), QStringList{"QL.ini"});
+
+    // Pointed elsewhere, the link takes the next write there.
+    QVERIFY(QFile::remove(home->storeFile()));
+    QVERIFY(::symlink("../dotfiles/other.ini", QFile::encodeName(home->storeFile()).constData()) ==
+            0);
+    QVERIFY(store.write(QStringLiteral("!Settings"), QStringLiteral("Limit"), QStringLiteral("0")));
+    QVERIFY(QFileInfo(home->storeFile()).isSymLink());
+    QCOMPARE(QSettings(dotfiles + QStringLiteral("/other.ini"), QSettings::IniFormat)
+                 .value(QStringLiteral("!Settings/Limit"))
+                 .toString(),
+             QStringLiteral("0"));
+    QCOMPARE(filesIn(dotfiles), QStringList({"other.ini", "ql.ini"}));
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -5,10 +5,12 @@
 #include "MessageBox.h"
 #include "RunFakes.h"
 #include "Store.h"
+#include "StoreFault.h"
 #include "StoreFile.h"
 #include "TestHome.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -30,6 +32,7 @@ private slots:
     void handMadeListReadsWhole();
     void failedWriteLeavesNoTrace_data();
     void failedWriteLeavesNoTrace();
+    void checkRunGoesOnWithoutItsDate_data();
     void checkRunGoesOnWithoutItsDate();
     void fullDiskIsAnAccessError();
 
@@ -172,47 +175,42 @@ void TestStoreFaults::handMadeListReadsWhole()
 
 void TestStoreFaults::failedWriteLeavesNoTrace_data()
 {
-    QTest::addColumn<bool>("diskFull");
-    QTest::newRow("folder replaced by a file") << false;
-    QTest::newRow("disk full") << true;
+    QTest::addColumn<int>("fault");
+    QTest::newRow("folder replaced by a file") << int(StoreFault::FolderReplaced);
+    QTest::newRow("disk full") << int(StoreFault::DiskFull);
+    QTest::newRow("folder takes no new file or link") << int(StoreFault::NoNewNames);
+    QTest::newRow("lock held by a hung writer") << int(StoreFault::LockHeld);
 }
 
-// A write that fails says so, is not read back as if it had been saved, and
-// is not saved later along with the next write that succeeds.
+// A write that fails says so, is not read back as if it had been saved (by
+// this process or another), and is not saved later along with the next write
+// that succeeds. A writer gives up on a lock that another writer holds.
 void TestStoreFaults::failedWriteLeavesNoTrace()
 {
-    QFETCH(bool, diskFull);
+    QFETCH(int, fault);
     Store store;
     QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("check a")));
     const QByteArray before = fileText();
 
-    std::unique_ptr<FullDisk> full;
-    QString how = QStringLiteral("folder replaced by a file");
-    if (diskFull) {
-        full = std::make_unique<FullDisk>(folder());
-        QVERIFY(full->isFull());
-        how = full->how();
-    } else {
-        QVERIFY(QDir().rename(folder(), folder() + QStringLiteral(".moved")));
-        QFile blocker(folder());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-    }
+    auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
+    if (!broken->isSet())
+        QSKIP("this machine cannot make the fault");
+    const QString how = broken->how();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(!layout::append(store, 1, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
                             QStringLiteral("check b")));
     QVERIFY(!store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-07-2024")));
     QVERIFY(!store.removeSection(QStringLiteral("a")));
+    QVERIFY2(clock.elapsed() < 60000, "a writer waited on for the lock");
     QCOMPARE(store.read(layout::ActionList, QStringLiteral("2")), QString());
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
-    if (diskFull)
+    if (fault != StoreFault::FolderReplaced)
         QCOMPARE(Store().read(QStringLiteral("a"), layout::Url), QStringLiteral("http://h/a.html"));
 
     // The fault goes away; the next write saves itself and nothing else.
-    full.reset();
-    if (!diskFull) {
-        QVERIFY(QFile::remove(folder()));
-        QVERIFY(QDir().rename(folder() + QStringLiteral(".moved"), folder()));
-    }
+    broken.reset();
     QCOMPARE(fileText(), before);
     QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
     const Store fresh;
@@ -227,10 +225,18 @@ void TestStoreFaults::failedWriteLeavesNoTrace()
                   QStringLiteral("nothing read back, nothing saved later, file unchanged")});
 }
 
+void TestStoreFaults::checkRunGoesOnWithoutItsDate_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("disk full") << int(StoreFault::DiskFull);
+    QTest::newRow("lock held by a hung writer") << int(StoreFault::LockHeld);
+}
+
 // A timed run on a store that cannot be written still runs and finishes; it
 // only cannot keep its date.
 void TestStoreFaults::checkRunGoesOnWithoutItsDate()
 {
+    QFETCH(int, fault);
     Store store;
     QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("v1")));
@@ -248,9 +254,9 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
     CheckRun run(store, fetcher, connection, browser, status, clock);
     run.state.alwaysMode = true;
 
-    auto full = std::make_unique<FullDisk>(folder());
-    QVERIFY(full->isFull());
-    const QString how = full->how();
+    auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
+    QVERIFY(broken->isSet());
+    const QString how = broken->how();
     run.request();
     QCOMPARE(fetcher.fetched, QStringList{QStringLiteral("http://h/a.html")});
     QCOMPARE(run.state.inProgress, false);
@@ -265,7 +271,7 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
     QCOMPARE(fetcher.fetched.size(), 2);
     QCOMPARE(run.state.checksSinceStart, qint16(2));
 
-    full.reset();
+    broken.reset();
     figures::add(QStringLiteral("unwritable"),
                  {how,
                   QStringLiteral("checker: timed run, \"TDate\" and \"CheckDate\" "

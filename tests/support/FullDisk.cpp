@@ -37,29 +37,59 @@ void fillUp(const QByteArray &path)
     ::close(fd);
 }
 
+// Makes empty files until the file system takes no more.
+void useAllNames(const QByteArray &folder)
+{
+    for (int i = 0;; ++i) {
+        const QByteArray name = folder + "/.name-" + QByteArray::number(i);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return;
+        ::close(fd);
+    }
+}
+
 } // namespace
 
-FullDisk::FullDisk(const QString &folder) : folder(QFile::encodeName(folder))
+FileSizeCap::FileSizeCap(qint64 bytes)
 {
-    if (!mountFull())
-        limitFileSize();
+    if (::getrlimit(RLIMIT_FSIZE, &oldLimit) != 0)
+        return;
+    struct rlimit capped = oldLimit;
+    capped.rlim_cur = rlim_t(bytes);
+    oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    set = ::setrlimit(RLIMIT_FSIZE, &capped) == 0;
+    if (!set)
+        std::signal(SIGXFSZ, oldHandler);
+}
+
+FileSizeCap::~FileSizeCap()
+{
+    if (!set)
+        return;
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+}
+
+FullDisk::FullDisk(const QString &folder, Exhausted what)
+    : folder(QFile::encodeName(folder)), what(what)
+{
+    if (!mountFull() && what == Space)
+        capped = std::make_unique<FileSizeCap>(0);
 }
 
 FullDisk::~FullDisk()
 {
     if (mounted)
         ::umount2(folder.constData(), MNT_DETACH);
-    if (limited) {
-        ::setrlimit(RLIMIT_FSIZE, &oldLimit);
-        std::signal(SIGXFSZ, oldHandler);
-    }
 }
 
 QString FullDisk::how() const
 {
     if (mounted)
-        return QStringLiteral("64 KiB tmpfs filled up");
-    if (limited)
+        return what == Names ? QStringLiteral("tmpfs with every inode in use")
+                             : QStringLiteral("64 KiB tmpfs filled up");
+    if (isFull())
         return QStringLiteral("file size limit 0");
     return QStringLiteral("none");
 }
@@ -76,8 +106,8 @@ bool FullDisk::mountFull()
             return false;
         files.append({name, file.readAll()});
     }
-    if (::mount("tmpfs", folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0700") !=
-        0)
+    const char *options = what == Names ? "size=1m,nr_inodes=64,mode=0700" : "size=64k,mode=0700";
+    if (::mount("tmpfs", folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options) != 0)
         return false;
     mounted = true;
     for (const auto &[name, contents] : files) {
@@ -86,19 +116,9 @@ bool FullDisk::mountFull()
             return true; // already full
         copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
-    fillUp(folder + "/.filler");
+    if (what == Names)
+        useAllNames(folder);
+    else
+        fillUp(folder + "/.filler");
     return true;
-}
-
-bool FullDisk::limitFileSize()
-{
-    if (::getrlimit(RLIMIT_FSIZE, &oldLimit) != 0)
-        return false;
-    struct rlimit none = oldLimit;
-    none.rlim_cur = 0;
-    oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    limited = ::setrlimit(RLIMIT_FSIZE, &none) == 0;
-    if (!limited)
-        std::signal(SIGXFSZ, oldHandler);
-    return limited;
 }

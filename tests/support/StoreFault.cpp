@@ -1,0 +1,83 @@
+#include "StoreFault.h"
+
+#include "Store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace
+{
+
+const QString MovedAside = QStringLiteral(".moved");
+
+} // namespace
+
+StoreFault::StoreFault(Kind kind, qint64 room)
+    : folder(QFileInfo(Store::defaultFilePath()).absolutePath()), kind(kind)
+{
+    QDir().mkpath(folder);
+    switch (kind) {
+    case FolderReplaced:
+        set = replaceFolder();
+        break;
+    case DiskFull:
+    case NoNewNames:
+        disk = std::make_unique<FullDisk>(folder,
+                                          kind == DiskFull ? FullDisk::Space : FullDisk::Names);
+        set = disk->isFull();
+        break;
+    case LittleRoom:
+        cap = std::make_unique<FileSizeCap>(QFileInfo(Store::defaultFilePath()).size() + room);
+        set = cap->isSet();
+        break;
+    case LockHeld:
+        set = holdLock();
+        break;
+    }
+}
+
+StoreFault::~StoreFault()
+{
+    if (holder) {
+        holder->kill();
+        holder->waitForFinished(30000);
+    }
+    if (kind == FolderReplaced && set) {
+        QFile::remove(folder);
+        QDir().rename(folder + MovedAside, folder);
+    }
+}
+
+QString StoreFault::how() const
+{
+    switch (kind) {
+    case FolderReplaced:
+        return QStringLiteral("folder replaced by a file");
+    case DiskFull:
+    case NoNewNames:
+        return disk->how();
+    case LittleRoom:
+        return QStringLiteral("room for one key, not for a whole change");
+    case LockHeld:
+        return QStringLiteral("writers' lock held by a hung process");
+    }
+    return {};
+}
+
+bool StoreFault::replaceFolder()
+{
+    if (!QDir().rename(folder, folder + MovedAside))
+        return false;
+    QFile blocker(folder);
+    return blocker.open(QIODevice::WriteOnly);
+}
+
+// The holder takes the lock as every writer does, says so, and then hangs.
+bool StoreFault::holdLock()
+{
+    holder = std::make_unique<QProcess>();
+    holder->start(QStringLiteral(QUORLIN_TEST_BIN_DIR "/store_writer"),
+                  {QStringLiteral("hold"), QStringLiteral("600")});
+    return holder->waitForReadyRead(30000) && holder->readLine().trimmed() == "held";
+}
