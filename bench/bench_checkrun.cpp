@@ -28,7 +28,7 @@
 #include "Layout.h"
 #include "PageDownload.h"
 #include "PageGenerator.h"
-#include "StatusWindow.h"
+#include "StatusWindowHost.h"
 #include "Store.h"
 
 #include <QApplication>
@@ -51,15 +51,15 @@ class CountingStatus : public StatusDisplay
 public:
     explicit CountingStatus(const Store &store) : window(store) {}
     int pages = 0;
-    StatusWindow window;
-    void setLabel1(const QString &text) override { window.setLabel1(text); }
-    void setLabel2(const QString &text) override { window.setLabel2(text); }
-    void setLabel4(const QString &text) override { window.setLabel4(text); }
-    void setLabel5(const QString &text) override { window.setLabel5(text); }
-    void setText1(const QString &text) override
+    StatusWindowHost window;
+    void setProcessing(const QString &text) override { window.setProcessing(text); }
+    void setConnectionRetry(const QString &text) override { window.setConnectionRetry(text); }
+    void setChecksSinceStart(const QString &text) override { window.setChecksSinceStart(text); }
+    void setLastCheckDate(const QString &text) override { window.setLastCheckDate(text); }
+    void setPageText(const QString &text) override
     {
         ++pages;
-        window.setText1(text);
+        window.setPageText(text);
     }
 };
 

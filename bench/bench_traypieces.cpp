@@ -7,15 +7,15 @@
 // what the checker loads (libcurl and the libraries that come with it).
 //   icon      the program's icon, read from its PNG, for the tray and the
 //             windows, instead of a plain one
-//   splash    the checker's splash window (Form3, with its banner and its
+//   splash    the checker's splash window (SplashWindow, with its banner and its
 //             Times New Roman texts) shown at start, hidden after 3 s
 //   download  the checker's page download fetching URL once, just after
 //             listening: curl and its TLS library set up, one page downloaded
 
-#include "Form3.h"
 #include "Intervals.h"
 #include "PageDownload.h"
 #include "Pictures.h"
+#include "SplashWindow.h"
 #include "StartupOptions.h"
 #include "TrayFloor.h"
 
@@ -54,14 +54,14 @@ int main(int argc, char *argv[])
 
     if (icon)
         QApplication::setWindowIcon(pictures::programIcon());
-    std::unique_ptr<Form3> form3;
+    std::unique_ptr<SplashWindow> splashWindow;
     QTimer splashTimer;
     if (splash) {
-        form3 = std::make_unique<Form3>();
-        form3->ui.Label1->setText(form3->ui.Label1->text() + startup::Version);
-        form3->show();
+        splashWindow = std::make_unique<SplashWindow>();
+        splashWindow->ui.Label1->setText(splashWindow->ui.Label1->text() + startup::Version);
+        splashWindow->show();
         splashTimer.setSingleShot(true);
-        QObject::connect(&splashTimer, &QTimer::timeout, form3.get(), &QWidget::hide);
+        QObject::connect(&splashTimer, &QTimer::timeout, splashWindow.get(), &QWidget::hide);
         splashTimer.start(intervals::SplashMs);
     }
 

@@ -104,8 +104,8 @@ void CheckRun::start()
     // A 16-bit counter: it stops at its largest value instead of wrapping.
     if (state.checksSinceStart < std::numeric_limits<qint16>::max())
         ++state.checksSinceStart;
-    status.setLabel4(QStringLiteral("Checks Since Start: ") +
-                     QString::number(state.checksSinceStart));
+    status.setChecksSinceStart(QStringLiteral("Checks Since Start: ") +
+                               QString::number(state.checksSinceStart));
     position = 1;
     retryCount = 0;
     rememberedText.clear();
@@ -140,8 +140,8 @@ void CheckRun::processList()
 
 CheckRun::Next CheckRun::download(const QString &description)
 {
-    status.setLabel1(processingText(description));
-    status.setLabel2(retryText(QString::number(retryCount)));
+    status.setProcessing(processingText(description));
+    status.setConnectionRetry(retryText(QString::number(retryCount)));
     // Read afresh before every download: a retry sees the current values.
     const QString url = store.read(description, layout::Url);
     const QString check = store.read(description, layout::Check);
@@ -181,7 +181,7 @@ CheckRun::Next CheckRun::failedDownload(const QString &url)
 CheckRun::Next CheckRun::decide(const QString &text, const QString &description, const QString &url,
                                 const QString &check)
 {
-    status.setText1(text);
+    status.setPageText(text);
     if (containsText(text, check))
         return Next::NextAction;
     if (rememberedText.isEmpty()) {
@@ -213,8 +213,8 @@ void CheckRun::finish()
 {
     const QString today = clock.todayText();
     store.write(layout::Settings, layout::CheckDate, today);
-    status.setLabel5(QStringLiteral("Last Check Date: ") + today);
+    status.setLastCheckDate(QStringLiteral("Last Check Date: ") + today);
     state.inProgress = false;
-    status.setLabel1(processingText(QString()));
-    status.setLabel2(retryText(QString()));
+    status.setProcessing(processingText(QString()));
+    status.setConnectionRetry(retryText(QString()));
 }

@@ -15,11 +15,11 @@ class StatusDisplay
 {
 public:
     virtual ~StatusDisplay() = default;
-    virtual void setLabel1(const QString &text) = 0; // "Processing: ..."
-    virtual void setLabel2(const QString &text) = 0; // "Connection Retry: ..."
-    virtual void setLabel4(const QString &text) = 0; // "Checks Since Start: ..."
-    virtual void setLabel5(const QString &text) = 0; // "Last Check Date: ..."
-    virtual void setText1(const QString &text) = 0;  // the last page text
+    virtual void setProcessing(const QString &text) = 0;       // "Processing: ..."
+    virtual void setConnectionRetry(const QString &text) = 0;  // "Connection Retry: ..."
+    virtual void setChecksSinceStart(const QString &text) = 0; // "Checks Since Start: ..."
+    virtual void setLastCheckDate(const QString &text) = 0;    // "Last Check Date: ..."
+    virtual void setPageText(const QString &text) = 0;         // the last page text
 };
 
 // Checker-wide state shared by the run, the schedules and the status window.

@@ -29,7 +29,7 @@ Scheduler::Scheduler(RunState &state, ConnectionTest &connection, std::function<
 {
 }
 
-void Scheduler::timer1Tick()
+void Scheduler::dialUpTick()
 {
     if (!checkpointDue(dialUpTicks))
         return;
@@ -39,7 +39,7 @@ void Scheduler::timer1Tick()
         state.connectionServed = false;
 }
 
-void Scheduler::timer3Tick()
+void Scheduler::alwaysTick()
 {
     if (!checkpointDue(alwaysTicks))
         return;

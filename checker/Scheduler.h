@@ -14,12 +14,12 @@ class Scheduler
 public:
     Scheduler(RunState &state, ConnectionTest &connection, std::function<void()> requestRun);
 
-    // Dial-up schedule (Timer1): at a checkpoint, a run while the connection
+    // Dial-up schedule (dialUpTimer): at a checkpoint, a run while the connection
     // is up; no connection re-arms the next one.
-    void timer1Tick();
-    // Always-connected schedule (Timer3): at a checkpoint, a run unless one is
+    void dialUpTick();
+    // Always-connected schedule (alwaysTimer): at a checkpoint, a run unless one is
     // under way.
-    void timer3Tick();
+    void alwaysTick();
     // The "&Check Now" menu item: refuses during a run, otherwise asks and
     // then runs past every gate.
     void checkNow();

@@ -1,62 +1,39 @@
 #pragma once
 
-#include "CheckRun.h"
+#include "ui_StatusWindow.h"
 
-#include <QString>
-#include <array>
-#include <memory>
-#include <optional>
+#include <QWidget>
 
-class Form2;
 class Store;
+struct RunState;
 
-// The status window as the check run sees it. A write reaches the window
-// whether it is shown or not; when the window is not loaded (never used, or
-// unloaded through its close box), the write loads it hidden first.
-//
-// While the window is hidden its texts are kept here, and a window loaded
-// hidden by a write is loaded in name only: its widgets are made when it is
-// shown or first looked at (form()), its Load step first. Either way the
-// texts reach the widgets then, the last of each control's. Nobody can tell
-// the difference while the window is hidden, and a run spends nothing on
-// laying out each page's text in a window nobody sees.
-class StatusWindow : public StatusDisplay
+// The status window ("Debug Window"): what the checker is doing, the number of
+// runs since start, the date of the last complete run and the last page text.
+// "Close Debug" hides it; its close box unloads it.
+class StatusWindow : public QWidget
 {
+    Q_OBJECT
+
 public:
-    explicit StatusWindow(const Store &store);
-    ~StatusWindow() override;
-    StatusWindow(const StatusWindow &) = delete;
-    StatusWindow &operator=(const StatusWindow &) = delete;
+    // Loading fills the run count and the last check date at once.
+    StatusWindow(const Store &store, const RunState &state, QWidget *parent = nullptr);
 
-    // The run state whose counter the window shows.
-    void attach(const RunState &runState);
+    Ui::StatusWindow ui;
 
-    // The window, made (hidden) when it is not, with the texts written to it.
-    Form2 *form();
-    bool isLoaded() const { return loaded != nullptr || loadedHidden; }
-    // "&Debug": shows the window, loading it first when needed.
-    void show();
-    // Hides the window if it is loaded.
-    void hide();
+signals:
+    // The close box was used: the window is to be destroyed.
+    void unloaded();
 
-    void setLabel1(const QString &text) override;
-    void setLabel2(const QString &text) override;
-    void setLabel4(const QString &text) override;
-    void setLabel5(const QString &text) override;
-    void setText1(const QString &text) override;
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
-    enum Control { Label1, Label2, Label4, Label5, Text1, Controls };
-
-    void formUnloaded();
-    void write(Control control, const QString &text);
-    static void put(Form2 &window, Control control, const QString &text);
+    void load();
+    void refreshCounters();
+    void closeDebug();
+    void showCounters();
 
     const Store &store;
-    const RunState *state = nullptr;
-    std::unique_ptr<Form2> loaded;
-    // Loaded hidden by a write, its widgets not yet made.
-    bool loadedHidden = false;
-    // The last text written to each control while the window was hidden.
-    std::array<std::optional<QString>, Controls> kept;
+    const RunState &state;
 };

@@ -15,7 +15,7 @@ const QString CheckText =
 
 } // namespace
 
-const Table &form1()
+const Table &actionList()
 {
     static const Table table = {
         {QStringLiteral("List1"), QStringLiteral("A list of Quorl events.")},
@@ -33,7 +33,7 @@ const Table &form1()
     return table;
 }
 
-const Table &form2()
+const Table &actionEditor()
 {
     static const Table table = {
         {QStringLiteral("Label1"), DescriptionText},
@@ -53,7 +53,7 @@ const Table &form2()
     return table;
 }
 
-const Table &form3()
+const Table &settingsDialog()
 {
     static const QString address = QStringLiteral("Address to your HTTP proxy/firewall.");
     static const QString port =

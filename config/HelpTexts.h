@@ -18,10 +18,10 @@ struct Entry {
 using Table = QList<Entry>;
 
 // The action list window.
-const Table &form1();
+const Table &actionList();
 // The action editor.
-const Table &form2();
+const Table &actionEditor();
 // The settings dialog.
-const Table &form3();
+const Table &settingsDialog();
 
 } // namespace helptext

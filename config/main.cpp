@@ -1,5 +1,5 @@
+#include "ActionListWindow.h"
 #include "CloseChannel.h"
-#include "Form1.h"
 #include "MessageBox.h"
 #include "Pictures.h"
 
@@ -20,8 +20,8 @@ int main(int argc, char *argv[])
                          QStringLiteral("Information:"));
         return 0;
     }
-    Form1 form1;
-    instance.setComeForward([&form1] { return form1.bringForward(); });
-    form1.show();
+    ActionListWindow listWindow;
+    instance.setComeForward([&listWindow] { return listWindow.bringForward(); });
+    listWindow.show();
     return app.exec();
 }

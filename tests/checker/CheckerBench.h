@@ -3,11 +3,11 @@
 #include "Browser.h"
 #include "ConnectionTest.h"
 #include "DateText.h"
-#include "Form1.h"
 #include "HttpTestServer.h"
 #include "Layout.h"
 #include "PageDownload.h"
 #include "Store.h"
+#include "TrayController.h"
 
 #include <QDir>
 #include <QStringList>
@@ -59,13 +59,14 @@ class CheckerBench
 {
 public:
     Store store;
-    PageDownload inet1{10};
+    PageDownload pageDownload{10};
     FakeConnection connection;
     RecordingBrowser browser;
     FixedClock clock;
     QStringList proxies;
-    Form1 form1{CheckerParts{store, inet1, [this](const QString &proxy) { proxies.append(proxy); },
-                             connection, browser, clock}};
+    TrayController tray{CheckerParts{store, pageDownload,
+                                     [this](const QString &proxy) { proxies.append(proxy); },
+                                     connection, browser, clock}};
 
     // This process's entry in the close-request channel.
     static QString channelEntry()

@@ -77,28 +77,28 @@ public:
     QStringList label2History;
     int writes = 0;
 
-    void setLabel1(const QString &text) override
+    void setProcessing(const QString &text) override
     {
         ++writes;
         label1 = text;
     }
-    void setLabel2(const QString &text) override
+    void setConnectionRetry(const QString &text) override
     {
         ++writes;
         label2 = text;
         label2History.append(text);
     }
-    void setLabel4(const QString &text) override
+    void setChecksSinceStart(const QString &text) override
     {
         ++writes;
         label4 = text;
     }
-    void setLabel5(const QString &text) override
+    void setLastCheckDate(const QString &text) override
     {
         ++writes;
         label5 = text;
     }
-    void setText1(const QString &text) override
+    void setPageText(const QString &text) override
     {
         ++writes;
         text1 = text;

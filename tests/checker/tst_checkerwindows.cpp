@@ -1,10 +1,10 @@
 #include "CheckRun.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "Form4.h"
+#include "CheckerAboutWindow.h"
 #include "Layout.h"
 #include "ShownText.h"
+#include "SplashWindow.h"
 #include "StatusWindow.h"
+#include "StatusWindowHost.h"
 #include "Store.h"
 #include "TestHome.h"
 
@@ -79,7 +79,7 @@ void TestCheckerWindows::statusDesignTexts()
     QFETCH(QString, text);
     Store store;
     RunState state;
-    Form2 form(store, state);
+    StatusWindow form(store, state);
     QCOMPARE(form.windowTitle(), QStringLiteral("Debug Window"));
     QWidget *widget = form.findChild<QWidget *>(control);
     QVERIFY(widget);
@@ -91,7 +91,7 @@ void TestCheckerWindows::statusLayout()
 {
     Store store;
     RunState state;
-    Form2 form(store, state);
+    StatusWindow form(store, state);
     QCOMPARE(form.size(), QSize(306, 331));
     QCOMPARE(form.ui.Label3->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     QCOMPARE(form.ui.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -131,7 +131,7 @@ void TestCheckerWindows::statusLoadShowsCountAndDate()
         QVERIFY(store.write(layout::Settings, layout::CheckDate, checkDate));
     RunState state;
     state.checksSinceStart = qint16(checks);
-    Form2 form(store, state);
+    StatusWindow form(store, state);
     QCOMPARE(form.ui.Label4->text(), label4);
     QCOMPARE(form.ui.Label5->text(), label5);
 }
@@ -141,16 +141,16 @@ void TestCheckerWindows::writeLoadsStatusHidden()
     Store store;
     RunState state;
     state.checksSinceStart = 3;
-    StatusWindow status(store);
+    StatusWindowHost status(store);
     status.attach(state);
     QVERIFY(!status.isLoaded());
-    status.setLabel1(QStringLiteral("Processing: Page 1"));
+    status.setProcessing(QStringLiteral("Processing: Page 1"));
     QVERIFY(status.isLoaded());
     QVERIFY(!status.form()->isVisible());
     QCOMPARE(status.form()->ui.Label1->text(), QStringLiteral("Processing: Page 1"));
     // Loading filled the counter before the write.
     QCOMPARE(status.form()->ui.Label4->text(), QStringLiteral("Checks Since Start: 3"));
-    status.setText1(QStringLiteral("line one\nline two"));
+    status.setPageText(QStringLiteral("line one\nline two"));
     QCOMPARE(status.form()->ui.Text1->toPlainText(), QStringLiteral("line one\nline two"));
 }
 
@@ -162,24 +162,24 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
         int forms = 0;
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget *window : windows)
-            forms += qobject_cast<Form2 *>(window) ? 1 : 0;
+            forms += qobject_cast<StatusWindow *>(window) ? 1 : 0;
         return forms;
     };
     Store store;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-14-2026")));
     RunState state;
     state.checksSinceStart = 9;
-    StatusWindow status(store);
+    StatusWindowHost status(store);
     status.attach(state);
-    status.setLabel4(QStringLiteral("Checks Since Start: 4"));
-    status.setLabel1(QStringLiteral("Processing: Page 1"));
-    status.setText1(QStringLiteral("first page"));
-    status.setLabel1(QStringLiteral("Processing: Page 2"));
-    status.setText1(QStringLiteral("second page"));
+    status.setChecksSinceStart(QStringLiteral("Checks Since Start: 4"));
+    status.setProcessing(QStringLiteral("Processing: Page 1"));
+    status.setPageText(QStringLiteral("first page"));
+    status.setProcessing(QStringLiteral("Processing: Page 2"));
+    status.setPageText(QStringLiteral("second page"));
     QVERIFY(status.isLoaded());
     QCOMPARE(statusForms(), 0);
 
-    Form2 *form = status.form();
+    StatusWindow *form = status.form();
     QCOMPARE(statusForms(), 1);
     QVERIFY(!form->isVisible());
     // Written after Load's count.
@@ -194,16 +194,16 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
     status.show();
     QTest::mouseClick(form->ui.Command1, Qt::LeftButton);
     QVERIFY(!form->isVisible());
-    status.setLabel2(QStringLiteral("Connection Retry: 1"));
-    status.setText1(QStringLiteral("third page"));
-    status.setLabel2(QStringLiteral("Connection Retry: "));
-    status.setText1(QStringLiteral("fourth page"));
+    status.setConnectionRetry(QStringLiteral("Connection Retry: 1"));
+    status.setPageText(QStringLiteral("third page"));
+    status.setConnectionRetry(QStringLiteral("Connection Retry: "));
+    status.setPageText(QStringLiteral("fourth page"));
     status.show();
     QCOMPARE(status.form(), form);
     QCOMPARE(form->ui.Label2->text(), QStringLiteral("Connection Retry: "));
     QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("fourth page"));
     // Shown, each text arrives at once.
-    status.setText1(QStringLiteral("fifth page"));
+    status.setPageText(QStringLiteral("fifth page"));
     QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("fifth page"));
 }
 
@@ -211,14 +211,14 @@ void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
 {
     Store store;
     RunState state;
-    StatusWindow status(store);
+    StatusWindowHost status(store);
     status.attach(state);
     status.show();
-    Form2 *form = status.form();
+    StatusWindow *form = status.form();
     QVERIFY(form->isVisible());
-    status.setLabel1(QStringLiteral("Processing: Page 2"));
-    status.setLabel2(QStringLiteral("Connection Retry: 2"));
-    status.setText1(QStringLiteral("the page text"));
+    status.setProcessing(QStringLiteral("Processing: Page 2"));
+    status.setConnectionRetry(QStringLiteral("Connection Retry: 2"));
+    status.setPageText(QStringLiteral("the page text"));
 
     QTest::mouseClick(form->ui.Command1, Qt::LeftButton);
     QVERIFY(!form->isVisible());
@@ -235,10 +235,10 @@ void TestCheckerWindows::activateRefreshesCountAndDate()
 {
     Store store;
     RunState state;
-    StatusWindow status(store);
+    StatusWindowHost status(store);
     status.attach(state);
     status.show();
-    Form2 *form = status.form();
+    StatusWindow *form = status.form();
     QTRY_VERIFY(form->isActiveWindow());
     QCOMPARE(form->ui.Label4->text(), QStringLiteral("Checks Since Start: 0"));
 
@@ -260,19 +260,19 @@ void TestCheckerWindows::closeBoxUnloadsStatus()
 {
     Store store;
     RunState state;
-    StatusWindow status(store);
+    StatusWindowHost status(store);
     status.attach(state);
     status.show();
-    status.setLabel1(QStringLiteral("Processing: Page 1"));
-    status.setText1(QStringLiteral("the page text"));
-    QPointer<Form2> first = status.form();
+    status.setProcessing(QStringLiteral("Processing: Page 1"));
+    status.setPageText(QStringLiteral("the page text"));
+    QPointer<StatusWindow> first = status.form();
     QVERIFY(first->close());
     QVERIFY(!status.isLoaded());
     QTRY_VERIFY(first.isNull());
 
     state.checksSinceStart = 2;
     status.show();
-    Form2 *again = status.form();
+    StatusWindow *again = status.form();
     QCOMPARE(again->ui.Label1->text(), QStringLiteral("Processing:"));
     QCOMPARE(again->ui.Label2->text(), QStringLiteral("Connection Retry:"));
     QVERIFY(again->ui.Text1->toPlainText().isEmpty());
@@ -292,12 +292,12 @@ void TestCheckerWindows::statusShowsTextsAsWritten()
     Store store;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, text));
     RunState state;
-    StatusWindow status(store);
+    StatusWindowHost status(store);
     status.attach(state);
-    status.setLabel1(QStringLiteral("Processing: ") + text);
-    status.setText1(text);
+    status.setProcessing(QStringLiteral("Processing: ") + text);
+    status.setPageText(text);
     status.show();
-    Form2 *form = status.form();
+    StatusWindow *form = status.form();
     QCOMPARE(shownText(form->ui.Label1), QStringLiteral("Processing: ") + text);
     QCOMPARE(shownText(form->ui.Label5), QStringLiteral("Last Check Date: ") + text);
     QCOMPARE(form->ui.Text1->toPlainText(), text);
@@ -305,7 +305,7 @@ void TestCheckerWindows::statusShowsTextsAsWritten()
 
 void TestCheckerWindows::splashDesign()
 {
-    Form3 form;
+    SplashWindow form;
     QCOMPARE(form.size(), QSize(265, 209));
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(form.ui.Label1->text(), QStringLiteral("Quorlin "));
@@ -336,7 +336,7 @@ void TestCheckerWindows::splashDesign()
 
 void TestCheckerWindows::aboutDesign()
 {
-    Form4 form;
+    CheckerAboutWindow form;
     QCOMPARE(form.size(), QSize(316, 352));
     QCOMPARE(form.windowTitle(), QStringLiteral("About Quorlin"));
     QCOMPARE(form.ui.Label1->text(), QStringLiteral("Quorlin "));

@@ -2,7 +2,7 @@
 #include "CheckerBench.h"
 #include "MessageBox.h"
 #include "Scheduler.h"
-#include "StatusWindow.h"
+#include "StatusWindowHost.h"
 #include "TestHome.h"
 
 #include <QtTest>
@@ -33,23 +33,23 @@ public:
     void dialUpTicks(int ticks)
     {
         for (int i = 0; i < ticks; ++i)
-            scheduler.timer1Tick();
+            scheduler.dialUpTick();
     }
     void alwaysTicks(int ticks)
     {
         for (int i = 0; i < ticks; ++i)
-            scheduler.timer3Tick();
+            scheduler.alwaysTick();
     }
     int runs() const { return run.state.checksSinceStart; }
 
     HttpTestServer server;
     Store store;
-    PageDownload inet1{10};
+    PageDownload pageDownload{10};
     FakeConnection connection;
     RecordingBrowser browser;
     FixedClock clock;
-    StatusWindow status{store};
-    CheckRun run{store, inet1, connection, browser, status, clock};
+    StatusWindowHost status{store};
+    CheckRun run{store, pageDownload, connection, browser, status, clock};
     Scheduler scheduler{run.state, connection, [this] { run.request(); }};
 };
 
@@ -94,9 +94,9 @@ void TestScheduler::checkpointsOnTicks()
     Scheduler scheduler(state, connection, [&] { requests.append(tick); });
     for (tick = 1; tick <= 181; ++tick) {
         if (always)
-            scheduler.timer3Tick();
+            scheduler.alwaysTick();
         else
-            scheduler.timer1Tick();
+            scheduler.dialUpTick();
         const int counter = always ? scheduler.alwaysTicks : scheduler.dialUpTicks;
         QVERIFY(counter >= 1 && counter <= 60);
     }
@@ -112,13 +112,13 @@ void TestScheduler::dialUpNoConnectionRearmsOnlyAtCheckpoints()
     int requests = 0;
     Scheduler scheduler(state, connection, [&] { ++requests; });
     state.connectionServed = true;
-    scheduler.timer1Tick();
+    scheduler.dialUpTick();
     QCOMPARE(state.connectionServed, false);
     state.connectionServed = true;
     for (int tick = 2; tick <= 60; ++tick)
-        scheduler.timer1Tick();
+        scheduler.dialUpTick();
     QCOMPARE(state.connectionServed, true);
-    scheduler.timer1Tick(); // tick 61
+    scheduler.dialUpTick(); // tick 61
     QCOMPARE(state.connectionServed, false);
     QCOMPARE(requests, 0);
 }
@@ -130,13 +130,13 @@ void TestScheduler::alwaysCheckpointDuringRunRequestsNothing()
     int requests = 0;
     Scheduler scheduler(state, connection, [&] { ++requests; });
     state.inProgress = true;
-    scheduler.timer3Tick();
+    scheduler.alwaysTick();
     QCOMPARE(requests, 0);
     QCOMPARE(state.alwaysMode, false);
     QCOMPARE(scheduler.alwaysTicks, qint16(1));
     state.inProgress = false;
     for (int tick = 2; tick <= 61; ++tick)
-        scheduler.timer3Tick();
+        scheduler.alwaysTick();
     QCOMPARE(requests, 1);
     QCOMPARE(state.alwaysMode, true);
 }

@@ -1,7 +1,7 @@
+#include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
-#include "Form3.h"
-#include "Form4.h"
 #include "MessageBox.h"
+#include "SplashWindow.h"
 #include "StartupOptions.h"
 #include "TestHome.h"
 
@@ -139,13 +139,13 @@ void TestStartup::modeEnablesTwoTimers()
     if (stored)
         QVERIFY(bench.store.write(layout::Settings, layout::Always, always));
 
-    QVERIFY(bench.form1.formLoad());
-    QCOMPARE(bench.form1.Timer1.isActive(), !alwaysMode);
-    QVERIFY(bench.form1.Timer2.isActive());
-    QCOMPARE(bench.form1.Timer3.isActive(), alwaysMode);
-    QCOMPARE(bench.form1.Timer1.interval(), 60000);
-    QCOMPARE(bench.form1.Timer2.interval(), 3000);
-    QCOMPARE(bench.form1.Timer3.interval(), 60000);
+    QVERIFY(bench.tray.load());
+    QCOMPARE(bench.tray.dialUpTimer.isActive(), !alwaysMode);
+    QVERIFY(bench.tray.splashTimer.isActive());
+    QCOMPARE(bench.tray.alwaysTimer.isActive(), alwaysMode);
+    QCOMPARE(bench.tray.dialUpTimer.interval(), 60000);
+    QCOMPARE(bench.tray.splashTimer.interval(), 3000);
+    QCOMPARE(bench.tray.alwaysTimer.interval(), 60000);
 }
 
 void TestStartup::emptyListRefusesToRun_data()
@@ -167,10 +167,10 @@ void TestStartup::emptyListRefusesToRun()
     MessageBoxScript script;
     bool splashShown = false;
     script.whileShown = [&](const MessageBoxScript::Box &) {
-        splashShown = bench.form1.splash()->isVisible();
+        splashShown = bench.tray.splash()->isVisible();
     };
-    QSignalSpy ended(&bench.form1, &Form1::ended);
-    QVERIFY(!bench.form1.formLoad());
+    QSignalSpy ended(&bench.tray, &TrayController::ended);
+    QVERIFY(!bench.tray.load());
 
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].text,
@@ -179,15 +179,15 @@ void TestStartup::emptyListRefusesToRun()
     QCOMPARE(script.boxes[0].title, QStringLiteral("Quorlin Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
     QVERIFY(splashShown);
-    QVERIFY(!bench.form1.trayIcon.isVisible());
-    QVERIFY(!bench.form1.Timer1.isActive());
-    QVERIFY(!bench.form1.Timer2.isActive());
-    QVERIFY(!bench.form1.Timer3.isActive());
+    QVERIFY(!bench.tray.trayIcon.isVisible());
+    QVERIFY(!bench.tray.dialUpTimer.isActive());
+    QVERIFY(!bench.tray.splashTimer.isActive());
+    QVERIFY(!bench.tray.alwaysTimer.isActive());
     QVERIFY(bench.proxies.isEmpty());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
     // Ending the program runs no unload step.
-    bench.form1.formUnload();
+    bench.tray.unload();
     QCOMPARE(ended.size(), 0);
 }
 
@@ -199,26 +199,27 @@ void TestStartup::configuredStartSettlesInTheTray()
     QVERIFY(bench.store.write(layout::Settings, layout::Limit, QStringLiteral("0")));
 
     MessageBoxScript script;
-    QVERIFY(bench.form1.formLoad());
+    QVERIFY(bench.tray.load());
     QVERIFY(script.boxes.isEmpty());
-    QCOMPARE(bench.form1.version, QStringLiteral("1.6"));
-    QVERIFY(bench.form1.splash()->isVisible());
-    QCOMPARE(bench.form1.splash()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
-    QVERIFY(bench.form1.aboutLoaded());
+    QCOMPARE(bench.tray.version, QStringLiteral("1.6"));
+    QVERIFY(bench.tray.splash()->isVisible());
+    QCOMPARE(bench.tray.splash()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
+    QVERIFY(bench.tray.aboutLoaded());
     // Loaded in name: its widgets are made when it is first used.
     const QWidgetList windows = QApplication::topLevelWidgets();
-    QVERIFY(std::none_of(windows.begin(), windows.end(),
-                         [](QWidget *window) { return qobject_cast<Form4 *>(window); }));
-    QVERIFY(!bench.form1.about()->isVisible());
-    QCOMPARE(bench.form1.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
-    QCOMPARE(bench.form1.run.state.dailyLimit, qint16(0));
+    QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget *window) {
+        return qobject_cast<CheckerAboutWindow *>(window);
+    }));
+    QVERIFY(!bench.tray.about()->isVisible());
+    QCOMPARE(bench.tray.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
+    QCOMPARE(bench.tray.run.state.dailyLimit, qint16(0));
     QVERIFY(bench.proxies.isEmpty());
-    QVERIFY(bench.form1.trayIcon.isVisible());
-    QCOMPARE(bench.form1.trayIcon.toolTip(), QStringLiteral("Quorlin"));
-    QVERIFY(!bench.form1.trayIcon.icon().isNull());
+    QVERIFY(bench.tray.trayIcon.isVisible());
+    QCOMPARE(bench.tray.trayIcon.toolTip(), QStringLiteral("Quorlin"));
+    QVERIFY(!bench.tray.trayIcon.icon().isNull());
     QVERIFY(QFile::exists(CheckerBench::channelEntry()));
     // Nothing happens before the first tick.
-    QCOMPARE(bench.form1.run.state.checksSinceStart, qint16(0));
+    QCOMPARE(bench.tray.run.state.checksSinceStart, qint16(0));
     QCOMPARE(server.hits("/page1"), 0);
 }
 
@@ -230,7 +231,7 @@ void TestStartup::proxyReachesTheDownload()
     QVERIFY(bench.store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
     QVERIFY(bench.store.write(layout::Settings, layout::FwIp, QStringLiteral("127.0.0.1")));
     QVERIFY(bench.store.write(layout::Settings, layout::FwPort, QStringLiteral("3128")));
-    QVERIFY(bench.form1.formLoad());
+    QVERIFY(bench.tray.load());
     QCOMPARE(bench.proxies, QStringList{QStringLiteral("127.0.0.1:3128")});
 }
 
@@ -239,12 +240,12 @@ void TestStartup::splashGoesAfterThreeSeconds()
     HttpTestServer server;
     CheckerBench bench;
     storeActions(bench.store, server);
-    QVERIFY(bench.form1.formLoad());
-    QVERIFY(bench.form1.splash()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!bench.form1.splash()->isVisible(), 15000);
-    QVERIFY(!bench.form1.Timer2.isActive());
+    QVERIFY(bench.tray.load());
+    QVERIFY(bench.tray.splash()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.splash()->isVisible(), 15000);
+    QVERIFY(!bench.tray.splashTimer.isActive());
     // It stays loaded, hidden.
-    QCOMPARE(bench.form1.splash()->ui.Label2->text(), QStringLiteral("Initializing..."));
+    QCOMPARE(bench.tray.splash()->ui.Label2->text(), QStringLiteral("Initializing..."));
 }
 
 void TestStartup::unloadRemovesIconAndEntryOnce()
@@ -252,20 +253,20 @@ void TestStartup::unloadRemovesIconAndEntryOnce()
     HttpTestServer server;
     CheckerBench bench;
     storeActions(bench.store, server);
-    QVERIFY(bench.form1.formLoad());
-    QSignalSpy ended(&bench.form1, &Form1::ended);
+    QVERIFY(bench.tray.load());
+    QSignalSpy ended(&bench.tray, &TrayController::ended);
     bool iconGoneAtEnd = false;
-    connect(&bench.form1, &Form1::ended, this,
-            [&] { iconGoneAtEnd = !bench.form1.trayIcon.isVisible(); });
+    connect(&bench.tray, &TrayController::ended, this,
+            [&] { iconGoneAtEnd = !bench.tray.trayIcon.isVisible(); });
 
-    bench.form1.formUnload();
+    bench.tray.unload();
     QCOMPARE(ended.size(), 1);
     QVERIFY(iconGoneAtEnd);
-    QVERIFY(!bench.form1.Timer1.isActive());
-    QVERIFY(!bench.form1.Timer2.isActive());
-    QVERIFY(!bench.form1.Timer3.isActive());
+    QVERIFY(!bench.tray.dialUpTimer.isActive());
+    QVERIFY(!bench.tray.splashTimer.isActive());
+    QVERIFY(!bench.tray.alwaysTimer.isActive());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
-    bench.form1.formUnload();
+    bench.tray.unload();
     QCOMPARE(ended.size(), 1);
 }
 
@@ -279,12 +280,12 @@ void TestStartup::closeRequestDuringRunEndsIt()
     server.servePage("/page2", pageWith("version 2.25"));
     CheckerBench bench;
     storeActions(bench.store, server, 2);
-    QVERIFY(bench.form1.formLoad());
+    QVERIFY(bench.tray.load());
 
     MessageBoxScript script;
     script.answer(msgbox::Yes); // the question of Check Now
     script.answer(msgbox::Yes); // the update prompt
-    QSignalSpy ended(&bench.form1, &Form1::ended);
+    QSignalSpy ended(&bench.tray, &TrayController::ended);
     int confirmed = -1;
     bool iconGoneWhenConfirmed = false;
     script.whileShown = [&](const MessageBoxScript::Box &box) {
@@ -295,9 +296,9 @@ void TestStartup::closeRequestDuringRunEndsIt()
         sender->start();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
         QVERIFY(sender->wait(15000));
-        iconGoneWhenConfirmed = !bench.form1.trayIcon.isVisible();
+        iconGoneWhenConfirmed = !bench.tray.trayIcon.isVisible();
     };
-    bench.form1.scheduler.checkNow();
+    bench.tray.scheduler.checkNow();
 
     QCOMPARE(script.boxes.size(), 2); // the question, then the update prompt
     QCOMPARE(script.boxes[1].title, QStringLiteral("Site Updated:"));

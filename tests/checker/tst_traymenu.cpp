@@ -1,8 +1,8 @@
+#include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "Form4.h"
 #include "MessageBox.h"
+#include "SplashWindow.h"
+#include "StatusWindow.h"
 #include "TestHome.h"
 
 #include <QFile>
@@ -51,7 +51,7 @@ void TestTrayMenu::init()
     server->servePage("/page1", pageWith("version 2.25"));
     bench = std::make_unique<CheckerBench>();
     storeActions(bench->store, *server);
-    QVERIFY(bench->form1.formLoad());
+    QVERIFY(bench->tray.load());
 }
 
 void TestTrayMenu::cleanup()
@@ -64,14 +64,14 @@ void TestTrayMenu::cleanup()
 void TestTrayMenu::menuHoldsFiveItemsInOrder()
 {
     QStringList captions;
-    const QList<QAction *> items = bench->form1.mnuPopup.actions();
+    const QList<QAction *> items = bench->tray.menu.actions();
     for (const QAction *item : items) {
         QVERIFY(!item->isSeparator());
         captions.append(item->text());
     }
     QCOMPARE(captions, (QStringList{"&Debug", "&About", "&Check Now", "&Launch Config", "&Exit"}));
-    QCOMPARE(items[0], bench->form1.mnuDebug);
-    QCOMPARE(items[4], bench->form1.mnuExit);
+    QCOMPARE(items[0], bench->tray.debugItem);
+    QCOMPARE(items[4], bench->tray.exitItem);
 }
 
 // The menu belongs to the icon, and the tray opens it on the right button; no
@@ -89,11 +89,11 @@ void TestTrayMenu::activationsOpenNothingOfTheirOwn_data()
 void TestTrayMenu::activationsOpenNothingOfTheirOwn()
 {
     QFETCH(QSystemTrayIcon::ActivationReason, reason);
-    QCOMPARE(bench->form1.trayIcon.contextMenu(), &bench->form1.mnuPopup);
-    emit bench->form1.trayIcon.activated(reason);
+    QCOMPARE(bench->tray.trayIcon.contextMenu(), &bench->tray.menu);
+    emit bench->tray.trayIcon.activated(reason);
     settle();
-    QVERIFY(!bench->form1.mnuPopup.isVisible());
-    QCOMPARE(visibleWindows(), QList<QWidget *>{static_cast<QWidget *>(bench->form1.splash())});
+    QVERIFY(!bench->tray.menu.isVisible());
+    QCOMPARE(visibleWindows(), QList<QWidget *>{static_cast<QWidget *>(bench->tray.splash())});
 }
 
 void TestTrayMenu::launchConfigWithoutProgramSaysSo()
@@ -102,82 +102,82 @@ void TestTrayMenu::launchConfigWithoutProgramSaysSo()
     QVERIFY(
         !QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/config")).isFile());
     MessageBoxScript script;
-    bench->form1.mnuConfig->trigger();
+    bench->tray.configItem->trigger();
     settle();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].text, QStringLiteral("Config Program Not Correctly Installed!"));
     QCOMPARE(script.boxes[0].title, QStringLiteral("Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
-    QVERIFY(bench->form1.trayIcon.isVisible());
+    QVERIFY(bench->tray.trayIcon.isVisible());
     QVERIFY(QFile::exists(CheckerBench::channelEntry()));
 }
 
 void TestTrayMenu::debugShowsTheStatusWindow()
 {
-    QVERIFY(!bench->form1.status.isLoaded());
-    bench->form1.mnuDebug->trigger();
+    QVERIFY(!bench->tray.status.isLoaded());
+    bench->tray.debugItem->trigger();
     settle();
-    QVERIFY(bench->form1.status.isLoaded());
-    Form2 *shown = bench->form1.status.form();
+    QVERIFY(bench->tray.status.isLoaded());
+    StatusWindow *shown = bench->tray.status.form();
     QVERIFY(shown->isVisible());
     QCOMPARE(shown->ui.Label4->text(), QStringLiteral("Checks Since Start: 0"));
-    bench->form1.mnuDebug->trigger();
+    bench->tray.debugItem->trigger();
     settle();
-    QCOMPARE(bench->form1.status.form(), shown);
+    QCOMPARE(bench->tray.status.form(), shown);
     QVERIFY(shown->isVisible());
 }
 
 void TestTrayMenu::aboutShowsOneWindow()
 {
-    Form4 *loaded = bench->form1.about();
-    bench->form1.mnuAbout->trigger();
-    bench->form1.mnuAbout->trigger();
+    CheckerAboutWindow *loaded = bench->tray.about();
+    bench->tray.aboutItem->trigger();
+    bench->tray.aboutItem->trigger();
     settle();
-    QCOMPARE(bench->form1.about(), loaded);
+    QCOMPARE(bench->tray.about(), loaded);
     QVERIFY(loaded->isVisible());
     QCOMPARE(loaded->windowTitle(), QStringLiteral("About Quorlin"));
 
     QTest::mouseClick(loaded->ui.Command1, Qt::LeftButton);
     QVERIFY(!loaded->isVisible());
-    bench->form1.mnuAbout->trigger();
+    bench->tray.aboutItem->trigger();
     settle();
-    QCOMPARE(bench->form1.about(), loaded);
+    QCOMPARE(bench->tray.about(), loaded);
     QCOMPARE(loaded->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
 }
 
 void TestTrayMenu::aboutAfterCloseBoxLoadsAfresh()
 {
-    bench->form1.mnuAbout->trigger();
+    bench->tray.aboutItem->trigger();
     settle();
-    QPointer<Form4> first = bench->form1.about();
+    QPointer<CheckerAboutWindow> first = bench->tray.about();
     QVERIFY(first->close());
-    QVERIFY(!bench->form1.aboutLoaded());
+    QVERIFY(!bench->tray.aboutLoaded());
     QTRY_VERIFY(first.isNull());
-    bench->form1.mnuAbout->trigger();
+    bench->tray.aboutItem->trigger();
     settle();
-    QVERIFY(bench->form1.about()->isVisible());
-    QCOMPARE(bench->form1.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
+    QVERIFY(bench->tray.about()->isVisible());
+    QCOMPARE(bench->tray.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
 }
 
 void TestTrayMenu::checkNowAsksFirst()
 {
     MessageBoxScript script;
     script.answer(msgbox::No);
-    bench->form1.mnuCheck->trigger();
+    bench->tray.checkItem->trigger();
     settle();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].title, QStringLiteral("Question:"));
     QCOMPARE(server->hits("/page1"), 0);
 
     script.answer(msgbox::Yes);
-    bench->form1.mnuCheck->trigger();
+    bench->tray.checkItem->trigger();
     settle();
-    QCOMPARE(bench->form1.run.state.checksSinceStart, qint16(1));
+    QCOMPARE(bench->tray.run.state.checksSinceStart, qint16(1));
     QCOMPARE(server->hits("/page1"), 1);
     // The run wrote into the status window without showing it.
-    QVERIFY(bench->form1.status.isLoaded());
-    QVERIFY(!bench->form1.status.form()->isVisible());
-    QCOMPARE(bench->form1.status.form()->ui.Label5->text(),
+    QVERIFY(bench->tray.status.isLoaded());
+    QVERIFY(!bench->tray.status.form()->isVisible());
+    QCOMPARE(bench->tray.status.form()->ui.Label5->text(),
              QStringLiteral("Last Check Date: 03-14-2026"));
 }
 
@@ -193,13 +193,13 @@ void TestTrayMenu::exitRemovesIconAndEnds_data()
 void TestTrayMenu::exitRemovesIconAndEnds()
 {
     QFETCH(int, signalNumber);
-    QSignalSpy ended(&bench->form1, &Form1::ended);
+    QSignalSpy ended(&bench->tray, &TrayController::ended);
     if (signalNumber)
         ::raise(signalNumber);
     else
-        bench->form1.mnuExit->trigger();
+        bench->tray.exitItem->trigger();
     QTRY_COMPARE(ended.size(), 1);
-    QVERIFY(!bench->form1.trayIcon.isVisible());
+    QVERIFY(!bench->tray.trayIcon.isVisible());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Form1.h"
-#include "Form2.h"
+#include "ActionEditor.h"
+#include "ActionListWindow.h"
 #include "Layout.h"
 #include "Store.h"
 #include "StoreFault.h"
@@ -54,18 +54,18 @@ inline QMap<QString, QString> storeContents()
 }
 
 // The rows of the action list window, top to bottom.
-inline QStringList rows(Form1 &form1)
+inline QStringList rows(ActionListWindow &listWindow)
 {
     QStringList texts;
-    const auto *list = child<QListWidget>(&form1, QStringLiteral("List1"));
+    const auto *list = child<QListWidget>(&listWindow, QStringLiteral("List1"));
     for (int i = 0; i < list->count(); ++i)
         texts.append(list->item(i)->text());
     return texts;
 }
 
-inline void selectRow(Form1 &form1, const QString &text)
+inline void selectRow(ActionListWindow &listWindow, const QString &text)
 {
-    auto *list = child<QListWidget>(&form1, QStringLiteral("List1"));
+    auto *list = child<QListWidget>(&listWindow, QStringLiteral("List1"));
     const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
     if (found.isEmpty())
         qFatal("no row %s", qPrintable(text));
@@ -77,12 +77,12 @@ inline void click(QWidget *window, const QString &button)
     child<QPushButton>(window, button)->click();
 }
 
-inline QString field(Form2 *editor, const QString &name)
+inline QString field(ActionEditor *editor, const QString &name)
 {
     return child<QLineEdit>(editor, name)->text();
 }
 
-inline void type(Form2 *editor, const QString &description, const QString &url,
+inline void type(ActionEditor *editor, const QString &description, const QString &url,
                  const QString &check)
 {
     child<QLineEdit>(editor, QStringLiteral("Text1"))->setText(description);

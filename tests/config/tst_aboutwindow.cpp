@@ -1,5 +1,5 @@
+#include "ConfigAboutWindow.h"
 #include "ConfigTestTools.h"
-#include "Form4.h"
 #include "MessageBox.h"
 #include "Pictures.h"
 #include "TestHome.h"
@@ -31,16 +31,16 @@ private slots:
 
 private:
     // Presses "About" and returns the window it shows.
-    Form4 *openAbout(Form1 &form1);
+    ConfigAboutWindow *openAbout(ActionListWindow &listWindow);
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<MessageBoxScript> script;
 };
 
-Form4 *TestAboutWindow::openAbout(Form1 &form1)
+ConfigAboutWindow *TestAboutWindow::openAbout(ActionListWindow &listWindow)
 {
-    click(&form1, QStringLiteral("Command4"));
-    Form4 *about = form1.aboutWindow();
+    click(&listWindow, QStringLiteral("Command4"));
+    ConfigAboutWindow *about = listWindow.aboutWindow();
     if (!about)
         qFatal("no About window");
     return about;
@@ -48,12 +48,12 @@ Form4 *TestAboutWindow::openAbout(Form1 &form1)
 
 void TestAboutWindow::windowDesign()
 {
-    Form1 form1;
-    Form4 *about = openAbout(form1);
+    ActionListWindow listWindow;
+    ConfigAboutWindow *about = openAbout(listWindow);
     QCOMPARE(about->windowTitle(), QStringLiteral("About Quorlin"));
     QCOMPARE(about->size(), QSize(316, 352));
     QVERIFY(!about->windowIcon().isNull());
-    QCOMPARE(about->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
+    QCOMPARE(about->windowIcon().cacheKey(), listWindow.windowIcon().cacheKey());
     const QRect area = about->screen()->availableGeometry();
     QVERIFY(qAbs(about->geometry().center().x() - area.center().x()) <= 3);
     QVERIFY(qAbs(about->geometry().center().y() - area.center().y()) <= 3);
@@ -86,8 +86,8 @@ void TestAboutWindow::windowDesign()
 // An ordinary sizable window whose contents stay where they are.
 void TestAboutWindow::resizingMovesNothing()
 {
-    Form1 form1;
-    Form4 *about = openAbout(form1);
+    ActionListWindow listWindow;
+    ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->minimumSize() != about->maximumSize());
     const QList<QWidget *> controls = about->findChildren<QWidget *>();
     QList<QRect> before;
@@ -102,38 +102,39 @@ void TestAboutWindow::resizingMovesNothing()
 
 void TestAboutWindow::openedTwiceShowsOneWindow()
 {
-    Form1 form1;
-    form1.show();
-    Form4 *about = openAbout(form1);
+    ActionListWindow listWindow;
+    listWindow.show();
+    ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     click(about, QStringLiteral("Command1"));
     QVERIFY(about->isHidden());
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
 
-    QCOMPARE(openAbout(form1), about);
+    QCOMPARE(openAbout(listWindow), about);
     QVERIFY(about->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     click(about, QStringLiteral("Command1"));
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
     const QWidgetList windows = QApplication::topLevelWidgets();
-    QCOMPARE(std::count_if(windows.begin(), windows.end(),
-                           [](const QWidget *w) { return qobject_cast<const Form4 *>(w); }),
-             1);
+    QCOMPARE(
+        std::count_if(windows.begin(), windows.end(),
+                      [](const QWidget *w) { return qobject_cast<const ConfigAboutWindow *>(w); }),
+        1);
 }
 
 void TestAboutWindow::closeBoxDiscardsWindow()
 {
-    Form1 form1;
-    Form4 *about = openAbout(form1);
+    ActionListWindow listWindow;
+    ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->close());
-    QVERIFY(form1.isEnabled());
-    QTRY_VERIFY(!form1.aboutWindow());
+    QVERIFY(listWindow.isEnabled());
+    QTRY_VERIFY(!listWindow.aboutWindow());
 
-    about = openAbout(form1);
+    about = openAbout(listWindow);
     QVERIFY(about->isVisible());
-    QVERIFY(!form1.isEnabled());
-    QCOMPARE(about->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
+    QVERIFY(!listWindow.isEnabled());
+    QCOMPARE(about->windowIcon().cacheKey(), listWindow.windowIcon().cacheKey());
 }
 
 QTEST_MAIN(TestAboutWindow)

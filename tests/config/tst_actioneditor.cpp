@@ -54,31 +54,32 @@ private slots:
 
 private:
     // Presses "New" and returns the editor it shows.
-    Form2 *openNew(Form1 &form1);
+    ActionEditor *openNew(ActionListWindow &listWindow);
     // Selects the row, presses "Modify" and returns the editor it shows.
-    Form2 *openModify(Form1 &form1, const QString &row);
+    ActionEditor *openModify(ActionListWindow &listWindow, const QString &row);
     // Checks that Accept was refused with one error box, leaving everything as it was.
-    void verifyRefused(Form1 &form1, Form2 *editor, const QMap<QString, QString> &storeBefore,
-                       const QStringList &rowsBefore, qint16 countBefore);
+    void verifyRefused(ActionListWindow &listWindow, ActionEditor *editor,
+                       const QMap<QString, QString> &storeBefore, const QStringList &rowsBefore,
+                       qint16 countBefore);
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<MessageBoxScript> script;
 };
 
-Form2 *TestActionEditor::openNew(Form1 &form1)
+ActionEditor *TestActionEditor::openNew(ActionListWindow &listWindow)
 {
-    click(&form1, QStringLiteral("Command1"));
-    return form1.editorWindow();
+    click(&listWindow, QStringLiteral("Command1"));
+    return listWindow.editorWindow();
 }
 
-Form2 *TestActionEditor::openModify(Form1 &form1, const QString &row)
+ActionEditor *TestActionEditor::openModify(ActionListWindow &listWindow, const QString &row)
 {
-    selectRow(form1, row);
-    click(&form1, QStringLiteral("Command2"));
-    return form1.editorWindow();
+    selectRow(listWindow, row);
+    click(&listWindow, QStringLiteral("Command2"));
+    return listWindow.editorWindow();
 }
 
-void TestActionEditor::verifyRefused(Form1 &form1, Form2 *editor,
+void TestActionEditor::verifyRefused(ActionListWindow &listWindow, ActionEditor *editor,
                                      const QMap<QString, QString> &storeBefore,
                                      const QStringList &rowsBefore, qint16 countBefore)
 {
@@ -86,21 +87,21 @@ void TestActionEditor::verifyRefused(Form1 &form1, Form2 *editor,
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
     QCOMPARE(script->boxes.at(0).flags, 16);
     QVERIFY(editor->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QCOMPARE(storeContents(), storeBefore);
-    QCOMPARE(rows(form1), rowsBefore);
-    QCOMPARE(form1.state().actionCount, countBefore);
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(rows(listWindow), rowsBefore);
+    QCOMPARE(listWindow.state().actionCount, countBefore);
+    QCOMPARE(listWindow.state().changesMade, false);
 }
 
 void TestActionEditor::windowDesign()
 {
-    Form1 form1;
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    ActionEditor *editor = openNew(listWindow);
     QVERIFY(editor);
     QCOMPARE(editor->size(), QSize(400, 222));
     QVERIFY(!editor->windowIcon().isNull());
-    QCOMPARE(editor->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
+    QCOMPARE(editor->windowIcon().cacheKey(), listWindow.windowIcon().cacheKey());
     QCOMPARE(child<QLabel>(editor, QStringLiteral("Label1"))->text(),
              QStringLiteral("Description"));
     QCOMPARE(child<QLabel>(editor, QStringLiteral("Label2"))->text(), QStringLiteral("URL"));
@@ -150,11 +151,11 @@ void TestActionEditor::validationShowsFirstEmptyField()
     QFETCH(QString, url);
     QFETCH(QString, check);
     QFETCH(QString, message);
-    Form1 form1;
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    ActionEditor *editor = openNew(listWindow);
     type(editor, description, url, check);
     click(editor, QStringLiteral("Command2"));
-    verifyRefused(form1, editor, {}, {}, 0);
+    verifyRefused(listWindow, editor, {}, {}, 0);
     QCOMPARE(script->boxes.at(0).text, message);
     QCOMPARE(field(editor, QStringLiteral("Text1")), description);
     QCOMPARE(field(editor, QStringLiteral("Text2")), url);
@@ -164,8 +165,8 @@ void TestActionEditor::validationShowsFirstEmptyField()
 
 void TestActionEditor::addToEmptyList()
 {
-    Form1 form1;
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("My Page"), QStringLiteral("http://h/p.html"),
          QStringLiteral("version 2.25"));
     click(editor, QStringLiteral("Command2"));
@@ -176,14 +177,14 @@ void TestActionEditor::addToEmptyList()
                                   {"My Page/Check", "version 2.25"},
                                   {"My Page/NR", "1"},
                               }));
-    QCOMPARE(form1.state().actionCount, qint16(1));
-    QCOMPARE(form1.state().changesMade, true);
-    QCOMPARE(rows(form1), QStringList({"My Page"}));
-    QVERIFY(form1.isEnabled());
+    QCOMPARE(listWindow.state().actionCount, qint16(1));
+    QCOMPARE(listWindow.state().changesMade, true);
+    QCOMPARE(rows(listWindow), QStringList({"My Page"}));
+    QVERIFY(listWindow.isEnabled());
     QVERIFY(editor->isHidden());
 
     // The same window comes back, empty.
-    QCOMPARE(openNew(form1), editor);
+    QCOMPARE(openNew(listWindow), editor);
     QVERIFY(editor->isVisible());
     QCOMPARE(field(editor, QStringLiteral("Text1")), QString());
     QCOMPARE(field(editor, QStringLiteral("Text2")), QString());
@@ -193,23 +194,23 @@ void TestActionEditor::addToEmptyList()
 void TestActionEditor::addAppendsAtEnd()
 {
     fill({QStringLiteral("a"), QStringLiteral("b")});
-    Form1 form1;
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("c"), QStringLiteral("http://h/c.html"), QStringLiteral("v"));
     click(editor, QStringLiteral("Command2"));
     Store store;
     QCOMPARE(layout::actions(store), QStringList({"a", "b", "c"}));
     QCOMPARE(store.read(QStringLiteral("c"), layout::Nr), QStringLiteral("3"));
-    QCOMPARE(form1.state().actionCount, qint16(3));
-    QCOMPARE(rows(form1), QStringList({"a", "b", "c"}));
+    QCOMPARE(listWindow.state().actionCount, qint16(3));
+    QCOMPARE(rows(listWindow), QStringList({"a", "b", "c"}));
 }
 
 // Texts are stored exactly as typed, through real key presses.
 void TestActionEditor::addKeepsFieldsAsTyped()
 {
-    Form1 form1;
-    form1.show();
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    listWindow.show();
+    ActionEditor *editor = openNew(listWindow);
     QVERIFY(QTest::qWaitForWindowExposed(editor));
     QTest::keyClicks(child<QLineEdit>(editor, QStringLiteral("Text1")), QStringLiteral(" Page "));
     // Letters beyond Latin-1 cannot be typed as key clicks: they are pasted in.
@@ -230,8 +231,8 @@ void TestActionEditor::addKeepsFieldsAsTyped()
 
 void TestActionEditor::blankDescriptionIsAccepted()
 {
-    Form1 form1;
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("   "), QStringLiteral("u"), QStringLiteral("c"));
     click(editor, QStringLiteral("Command2"));
     QVERIFY(script->boxes.isEmpty());
@@ -239,17 +240,17 @@ void TestActionEditor::blankDescriptionIsAccepted()
     QCOMPARE(layout::actions(store), QStringList({"   "}));
     QCOMPARE(store.read(QStringLiteral("   "), layout::Url), QStringLiteral("u"));
     QCOMPARE(store.read(QStringLiteral("   "), layout::Nr), QStringLiteral("1"));
-    QCOMPARE(rows(form1), QStringList({"   "}));
+    QCOMPARE(rows(listWindow), QStringList({"   "}));
 }
 
 void TestActionEditor::modifyKeepingDescription()
 {
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     auto expected = storeContents();
-    Form1 form1;
-    Form2 *editor = openModify(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    ActionEditor *editor = openModify(listWindow, QStringLiteral("b"));
     QCOMPARE(editor->windowTitle(), ModifyCaption);
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QCOMPARE(field(editor, QStringLiteral("Text1")), QStringLiteral("b"));
     QCOMPARE(field(editor, QStringLiteral("Text2")), QStringLiteral("http://h/b.html"));
     QCOMPARE(field(editor, QStringLiteral("Text3")), QStringLiteral("check b"));
@@ -260,10 +261,10 @@ void TestActionEditor::modifyKeepingDescription()
     expected["b/Check"] = QStringLiteral("v 3");
     QCOMPARE(storeContents(), expected);
     // The row is taken out and added again at the end.
-    QCOMPARE(rows(form1), QStringList({"a", "c", "b"}));
-    QCOMPARE(form1.state().actionCount, qint16(3));
-    QCOMPARE(form1.state().changesMade, true);
-    QVERIFY(form1.isEnabled());
+    QCOMPARE(rows(listWindow), QStringList({"a", "c", "b"}));
+    QCOMPARE(listWindow.state().actionCount, qint16(3));
+    QCOMPARE(listWindow.state().changesMade, true);
+    QVERIFY(listWindow.isEnabled());
     QVERIFY(editor->isHidden());
     QCOMPARE(field(editor, QStringLiteral("Text1")), QString());
 }
@@ -272,8 +273,8 @@ void TestActionEditor::modifyWithNewDescription()
 {
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     auto expected = storeContents();
-    Form1 form1;
-    Form2 *editor = openModify(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    ActionEditor *editor = openModify(listWindow, QStringLiteral("b"));
     type(editor, QStringLiteral("B"), QStringLiteral("http://h/B.html"), QStringLiteral("v B"));
     click(editor, QStringLiteral("Command2"));
     QVERIFY(script->boxes.isEmpty());
@@ -285,9 +286,9 @@ void TestActionEditor::modifyWithNewDescription()
     expected["B/Check"] = QStringLiteral("v B");
     expected["B/NR"] = QStringLiteral("2");
     QCOMPARE(storeContents(), expected);
-    QCOMPARE(rows(form1), QStringList({"a", "c", "B"}));
-    QCOMPARE(form1.state().actionCount, qint16(3));
-    QCOMPARE(form1.state().changesMade, true);
+    QCOMPARE(rows(listWindow), QStringList({"a", "c", "B"}));
+    QCOMPARE(listWindow.state().actionCount, qint16(3));
+    QCOMPARE(listWindow.state().changesMade, true);
 }
 
 // A hand-damaged "NR" pointing at another action must not overwrite it.
@@ -296,8 +297,8 @@ void TestActionEditor::modifyWithDamagedNrKeepsOtherActions()
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     Store store;
     QVERIFY(store.write(QStringLiteral("c"), layout::Nr, QStringLiteral("1")));
-    Form1 form1;
-    Form2 *editor = openModify(form1, QStringLiteral("c"));
+    ActionListWindow listWindow;
+    ActionEditor *editor = openModify(listWindow, QStringLiteral("c"));
     type(editor, QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("k"));
     click(editor, QStringLiteral("Command2"));
     QVERIFY(script->boxes.isEmpty());
@@ -310,24 +311,24 @@ void TestActionEditor::cancelWritesNothing()
 {
     fill({QStringLiteral("a"), QStringLiteral("b")});
     const auto before = storeContents();
-    Form1 form1;
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("x"), QStringLiteral("http://h/x.html"), QStringLiteral("v"));
     click(editor, QStringLiteral("Command1"));
     QVERIFY(editor->isHidden());
-    QVERIFY(form1.isEnabled());
-    QCOMPARE(openNew(form1), editor);
+    QVERIFY(listWindow.isEnabled());
+    QCOMPARE(openNew(listWindow), editor);
     QCOMPARE(field(editor, QStringLiteral("Text1")), QString());
     QCOMPARE(field(editor, QStringLiteral("Text2")), QString());
     QCOMPARE(field(editor, QStringLiteral("Text3")), QString());
     click(editor, QStringLiteral("Command1"));
 
-    openModify(form1, QStringLiteral("a"));
+    openModify(listWindow, QStringLiteral("a"));
     type(editor, QStringLiteral("z"), QStringLiteral("http://h/z.html"), QStringLiteral("v"));
     click(editor, QStringLiteral("Command1"));
     QCOMPARE(storeContents(), before);
-    QCOMPARE(rows(form1), QStringList({"a", "b"}));
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(rows(listWindow), QStringList({"a", "b"}));
+    QCOMPARE(listWindow.state().changesMade, false);
     QVERIFY(script->boxes.isEmpty());
 }
 
@@ -335,17 +336,17 @@ void TestActionEditor::closeBoxDiscardsWindow()
 {
     fill({QStringLiteral("a")});
     const auto before = storeContents();
-    Form1 form1;
-    Form2 *editor = openModify(form1, QStringLiteral("a"));
+    ActionListWindow listWindow;
+    ActionEditor *editor = openModify(listWindow, QStringLiteral("a"));
     type(editor, QStringLiteral("x"), QStringLiteral("http://h/x.html"), QStringLiteral("v"));
     QVERIFY(editor->close());
-    QVERIFY(form1.isEnabled());
-    QTRY_VERIFY(!form1.editorWindow());
+    QVERIFY(listWindow.isEnabled());
+    QTRY_VERIFY(!listWindow.editorWindow());
     QCOMPARE(storeContents(), before);
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(listWindow.state().changesMade, false);
 
     // The next use builds the window anew from its design.
-    editor = openNew(form1);
+    editor = openNew(listWindow);
     QVERIFY(editor);
     QCOMPARE(editor->windowTitle(), AddCaption);
     QCOMPARE(field(editor, QStringLiteral("Text1")), QString());
@@ -356,26 +357,26 @@ void TestActionEditor::closeBoxDiscardsWindow()
 void TestActionEditor::listWindowDisabledWhileEditorShown()
 {
     fill({QStringLiteral("a")});
-    Form1 form1;
-    form1.show();
-    QVERIFY(form1.isEnabled());
+    ActionListWindow listWindow;
+    listWindow.show();
+    QVERIFY(listWindow.isEnabled());
 
-    Form2 *editor = openNew(form1);
-    QVERIFY(!form1.isEnabled());
+    ActionEditor *editor = openNew(listWindow);
+    QVERIFY(!listWindow.isEnabled());
     QVERIFY(editor->isEnabled());
     type(editor, QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("c"));
     click(editor, QStringLiteral("Command2"));
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
 
-    openModify(form1, QStringLiteral("a"));
-    QVERIFY(!form1.isEnabled());
+    openModify(listWindow, QStringLiteral("a"));
+    QVERIFY(!listWindow.isEnabled());
     click(editor, QStringLiteral("Command1"));
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
 
-    openNew(form1);
-    QVERIFY(!form1.isEnabled());
+    openNew(listWindow);
+    QVERIFY(!listWindow.isEnabled());
     editor->close();
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
 }
 
 void TestActionEditor::refusedDescription_data()
@@ -400,11 +401,12 @@ void TestActionEditor::refusedDescription()
     Store store;
     QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("0")));
     const auto before = storeContents();
-    Form1 form1;
-    Form2 *editor = adding ? openNew(form1) : openModify(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    ActionEditor *editor =
+        adding ? openNew(listWindow) : openModify(listWindow, QStringLiteral("b"));
     type(editor, description, QStringLiteral("http://h/new.html"), QStringLiteral("v new"));
     click(editor, QStringLiteral("Command2"));
-    verifyRefused(form1, editor, before, {"a", "b"}, 2);
+    verifyRefused(listWindow, editor, before, {"a", "b"}, 2);
     QCOMPARE(field(editor, QStringLiteral("Text1")), description);
     QCOMPARE(field(editor, QStringLiteral("Text2")), QStringLiteral("http://h/new.html"));
     QCOMPARE(field(editor, QStringLiteral("Text3")), QStringLiteral("v new"));
@@ -423,12 +425,12 @@ void TestActionEditor::fullListIsRefused()
     file.close();
     const auto before = storeContents();
 
-    Form1 form1;
-    QCOMPARE(form1.state().actionCount, qint16(layout::MaxPosition));
-    Form2 *editor = openNew(form1);
+    ActionListWindow listWindow;
+    QCOMPARE(listWindow.state().actionCount, qint16(layout::MaxPosition));
+    ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("one more"), QStringLiteral("u"), QStringLiteral("c"));
     click(editor, QStringLiteral("Command2"));
-    verifyRefused(form1, editor, before, rows(form1), layout::MaxPosition);
+    verifyRefused(listWindow, editor, before, rows(listWindow), layout::MaxPosition);
 }
 
 void TestActionEditor::failedSaveIsReported_data()
@@ -456,15 +458,16 @@ void TestActionEditor::failedSaveIsReported()
     QFETCH(QString, description);
     QFETCH(int, fault);
     fill({QStringLiteral("a"), QStringLiteral("b")});
-    Form1 form1;
-    Form2 *editor = adding ? openNew(form1) : openModify(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    ActionEditor *editor =
+        adding ? openNew(listWindow) : openModify(listWindow, QStringLiteral("b"));
     auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault), 10);
     QVERIFY(broken->isSet());
     const auto blocked = storeContents();
     const QByteArray bytes = storeBytes();
     type(editor, description, QStringLiteral("http://h/new.html"), QStringLiteral("v new"));
     click(editor, QStringLiteral("Command2"));
-    verifyRefused(form1, editor, blocked, {"a", "b"}, 2);
+    verifyRefused(listWindow, editor, blocked, {"a", "b"}, 2);
     QCOMPARE(storeBytes(), bytes);
     QCOMPARE(field(editor, QStringLiteral("Text1")), description);
     const QString how = broken->how();

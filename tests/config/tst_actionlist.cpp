@@ -59,40 +59,41 @@ private:
 
 void TestActionList::windowDesign()
 {
-    Form1 form1;
-    QCOMPARE(form1.windowTitle(), QStringLiteral("Quorlin Config"));
-    QCOMPARE(form1.size(), QSize(378, 301));
-    QCOMPARE(form1.windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
-    QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command1"))->text(), QStringLiteral("New"));
-    QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command2"))->text(),
+    ActionListWindow listWindow;
+    QCOMPARE(listWindow.windowTitle(), QStringLiteral("Quorlin Config"));
+    QCOMPARE(listWindow.size(), QSize(378, 301));
+    QCOMPARE(listWindow.windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
+    QCOMPARE(child<QPushButton>(&listWindow, QStringLiteral("Command1"))->text(),
+             QStringLiteral("New"));
+    QCOMPARE(child<QPushButton>(&listWindow, QStringLiteral("Command2"))->text(),
              QStringLiteral("Modify"));
-    QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command3"))->text(),
+    QCOMPARE(child<QPushButton>(&listWindow, QStringLiteral("Command3"))->text(),
              QStringLiteral("Delete"));
-    QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command6"))->text(),
+    QCOMPARE(child<QPushButton>(&listWindow, QStringLiteral("Command6"))->text(),
              QStringLiteral("Setup"));
-    QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command4"))->text(),
+    QCOMPARE(child<QPushButton>(&listWindow, QStringLiteral("Command4"))->text(),
              QStringLiteral("About"));
-    QCOMPARE(child<QPushButton>(&form1, QStringLiteral("Command5"))->text(),
+    QCOMPARE(child<QPushButton>(&listWindow, QStringLiteral("Command5"))->text(),
              QStringLiteral("Close"));
     // "Close" lies over the bottom strip on the window itself, above it.
-    auto *close = child<QPushButton>(&form1, QStringLiteral("Command5"));
-    auto *strip = child<QWidget>(&form1, QStringLiteral("Frame4"));
-    QCOMPARE(close->parentWidget(), &form1);
+    auto *close = child<QPushButton>(&listWindow, QStringLiteral("Command5"));
+    auto *strip = child<QWidget>(&listWindow, QStringLiteral("Frame4"));
+    QCOMPARE(close->parentWidget(), &listWindow);
     QVERIFY(strip->geometry().contains(close->geometry()));
-    QCOMPARE(form1.childAt(close->geometry().center()), close);
+    QCOMPARE(listWindow.childAt(close->geometry().center()), close);
     // Centred on the screen.
-    const QRect area = form1.screen()->availableGeometry();
-    QVERIFY(qAbs(form1.geometry().center().x() - area.center().x()) <= 1);
-    QVERIFY(qAbs(form1.geometry().center().y() - area.center().y()) <= 1);
+    const QRect area = listWindow.screen()->availableGeometry();
+    QVERIFY(qAbs(listWindow.geometry().center().x() - area.center().x()) <= 1);
+    QVERIFY(qAbs(listWindow.geometry().center().y() - area.center().y()) <= 1);
 }
 
 void TestActionList::emptyStoreShowsEmptyList()
 {
-    Form1 form1;
-    QCOMPARE(rows(form1), QStringList());
-    QCOMPARE(form1.state().actionCount, qint16(0));
-    click(&form1, QStringLiteral("Command2"));
-    click(&form1, QStringLiteral("Command3"));
+    ActionListWindow listWindow;
+    QCOMPARE(rows(listWindow), QStringList());
+    QCOMPARE(listWindow.state().actionCount, qint16(0));
+    click(&listWindow, QStringLiteral("Command2"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 2);
     QCOMPARE(script->boxes.at(0).text, ModifyNothing);
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
@@ -100,8 +101,8 @@ void TestActionList::emptyStoreShowsEmptyList()
     QCOMPARE(script->boxes.at(1).text, DeleteNothing);
     QCOMPARE(script->boxes.at(1).title, ErrorTitle);
     QCOMPARE(script->boxes.at(1).flags, 16);
-    QVERIFY(form1.isEnabled());
-    QVERIFY(!form1.editorWindow());
+    QVERIFY(listWindow.isEnabled());
+    QVERIFY(!listWindow.editorWindow());
 }
 
 void TestActionList::listEndsAtFirstEmptyKey_data()
@@ -125,50 +126,50 @@ void TestActionList::listEndsAtFirstEmptyKey()
     Store store;
     for (int i = 0; i < keys.size(); ++i)
         QVERIFY(store.write(layout::ActionList, keys.at(i), values.at(i)));
-    Form1 form1;
-    QCOMPARE(rows(form1), expected);
-    QCOMPARE(form1.state().actionCount, qint16(expected.size()));
+    ActionListWindow listWindow;
+    QCOMPARE(rows(listWindow), expected);
+    QCOMPARE(listWindow.state().actionCount, qint16(expected.size()));
 }
 
 void TestActionList::selectionSetsSelectedAction()
 {
     fill({QStringLiteral("a"), QStringLiteral("b")});
-    Form1 form1;
-    QCOMPARE(form1.state().selectedAction, QString());
-    selectRow(form1, QStringLiteral("b"));
-    QCOMPARE(form1.state().selectedAction, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    QCOMPARE(listWindow.state().selectedAction, QString());
+    selectRow(listWindow, QStringLiteral("b"));
+    QCOMPARE(listWindow.state().selectedAction, QStringLiteral("b"));
     // Keyboard moves the selection too.
-    auto *list = child<QListWidget>(&form1, QStringLiteral("List1"));
+    auto *list = child<QListWidget>(&listWindow, QStringLiteral("List1"));
     QTest::keyClick(list, Qt::Key_Up);
-    QCOMPARE(form1.state().selectedAction, QStringLiteral("a"));
+    QCOMPARE(listWindow.state().selectedAction, QStringLiteral("a"));
     list->clearSelection();
-    QCOMPARE(form1.state().selectedAction, QStringLiteral("a"));
+    QCOMPARE(listWindow.state().selectedAction, QStringLiteral("a"));
 }
 
 void TestActionList::deleteAnsweredNoChangesNothing()
 {
     fill(FiveActions);
     const auto before = storeContents();
-    Form1 form1;
-    selectRow(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    selectRow(listWindow, QStringLiteral("b"));
     script->answer(msgbox::No);
-    click(&form1, QStringLiteral("Command3"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).text, QStringLiteral("Really Remove Action ' b ' ?"));
     QCOMPARE(script->boxes.at(0).title, QStringLiteral("Question:"));
     QCOMPARE(script->boxes.at(0).flags, 36);
     QCOMPARE(storeContents(), before);
-    QCOMPARE(rows(form1), FiveActions);
-    QCOMPARE(form1.state().actionCount, qint16(5));
+    QCOMPARE(rows(listWindow), FiveActions);
+    QCOMPARE(listWindow.state().actionCount, qint16(5));
 }
 
 void TestActionList::deleteMovesLastIntoGap()
 {
     fill(FiveActions);
-    Form1 form1;
-    selectRow(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    selectRow(listWindow, QStringLiteral("b"));
     script->answer(msgbox::Yes);
-    click(&form1, QStringLiteral("Command3"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 1);
 
     Store store;
@@ -179,14 +180,14 @@ void TestActionList::deleteMovesLastIntoGap()
     QCOMPARE(store.read(QStringLiteral("b"), layout::Url, QStringLiteral("gone")),
              QStringLiteral("gone"));
     QCOMPARE(store.read(QStringLiteral("e"), layout::Url), QStringLiteral("http://h/e.html"));
-    QCOMPARE(form1.state().actionCount, qint16(4));
+    QCOMPARE(listWindow.state().actionCount, qint16(4));
     // The moved action's row stays where it was.
-    QCOMPARE(rows(form1), QStringList({"a", "c", "d", "e"}));
-    QCOMPARE(form1.state().changesMade, false);
-    QCOMPARE(form1.state().selectedAction, QStringLiteral("b"));
+    QCOMPARE(rows(listWindow), QStringList({"a", "c", "d", "e"}));
+    QCOMPARE(listWindow.state().changesMade, false);
+    QCOMPARE(listWindow.state().selectedAction, QStringLiteral("b"));
 
     // No row is selected afterwards.
-    click(&form1, QStringLiteral("Command3"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 2);
     QCOMPARE(script->boxes.at(1).text, DeleteNothing);
 }
@@ -194,28 +195,28 @@ void TestActionList::deleteMovesLastIntoGap()
 void TestActionList::deleteLastAction()
 {
     fill(FiveActions);
-    Form1 form1;
-    selectRow(form1, QStringLiteral("e"));
-    click(&form1, QStringLiteral("Command3"));
+    ActionListWindow listWindow;
+    selectRow(listWindow, QStringLiteral("e"));
+    click(&listWindow, QStringLiteral("Command3"));
     Store store;
     QCOMPARE(layout::actions(store), QStringList({"a", "b", "c", "d"}));
     QCOMPARE(store.read(QStringLiteral("e"), layout::Nr, QStringLiteral("gone")),
              QStringLiteral("gone"));
     QCOMPARE(store.read(QStringLiteral("d"), layout::Nr), QStringLiteral("4"));
-    QCOMPARE(form1.state().actionCount, qint16(4));
-    QCOMPARE(rows(form1), QStringList({"a", "b", "c", "d"}));
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(listWindow.state().actionCount, qint16(4));
+    QCOMPARE(rows(listWindow), QStringList({"a", "b", "c", "d"}));
+    QCOMPARE(listWindow.state().changesMade, false);
 }
 
 void TestActionList::deleteOnlyAction()
 {
     fill({QStringLiteral("only")});
-    Form1 form1;
-    selectRow(form1, QStringLiteral("only"));
-    click(&form1, QStringLiteral("Command3"));
+    ActionListWindow listWindow;
+    selectRow(listWindow, QStringLiteral("only"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(storeContents(), (QMap<QString, QString>()));
-    QCOMPARE(form1.state().actionCount, qint16(0));
-    QCOMPARE(rows(form1), QStringList());
+    QCOMPARE(listWindow.state().actionCount, qint16(0));
+    QCOMPARE(rows(listWindow), QStringList());
 }
 
 // A hand-damaged "NR" pointing at another action must not overwrite it.
@@ -224,13 +225,13 @@ void TestActionList::deleteWithDamagedNrKeepsOtherActions()
     fill(FiveActions);
     Store store;
     QVERIFY(store.write(QStringLiteral("c"), layout::Nr, QStringLiteral("1")));
-    Form1 form1;
-    selectRow(form1, QStringLiteral("c"));
-    click(&form1, QStringLiteral("Command3"));
+    ActionListWindow listWindow;
+    selectRow(listWindow, QStringLiteral("c"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(layout::actions(store), QStringList({"a", "b", "e", "d"}));
     QCOMPARE(store.read(QStringLiteral("a"), layout::Nr), QStringLiteral("1"));
     QCOMPARE(store.read(QStringLiteral("e"), layout::Nr), QStringLiteral("3"));
-    QCOMPARE(rows(form1), QStringList({"a", "b", "d", "e"}));
+    QCOMPARE(rows(listWindow), QStringList({"a", "b", "d", "e"}));
 }
 
 void TestActionList::deleteThatCannotBeSavedIsReported_data()
@@ -247,18 +248,18 @@ void TestActionList::deleteThatCannotBeSavedIsReported()
 {
     QFETCH(int, fault);
     fill(FiveActions);
-    Form1 form1;
-    selectRow(form1, QStringLiteral("b"));
+    ActionListWindow listWindow;
+    selectRow(listWindow, QStringLiteral("b"));
     auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
     QVERIFY(broken->isSet());
     const QByteArray bytes = storeBytes();
-    click(&form1, QStringLiteral("Command3"));
+    click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 2);
     QCOMPARE(script->boxes.at(1).title, ErrorTitle);
     QCOMPARE(script->boxes.at(1).flags, 16);
     QCOMPARE(storeBytes(), bytes);
-    QCOMPARE(rows(form1), FiveActions);
-    QCOMPARE(form1.state().actionCount, qint16(5));
+    QCOMPARE(rows(listWindow), FiveActions);
+    QCOMPARE(listWindow.state().actionCount, qint16(5));
     const QString how = broken->how();
     broken.reset();
     figures::add(QStringLiteral("unwritable"),
@@ -269,10 +270,11 @@ void TestActionList::deleteThatCannotBeSavedIsReported()
 void TestActionList::closeButtonEndsProgram()
 {
     fill({QStringLiteral("a")});
-    Form1 form1;
-    form1.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
-    QTimer::singleShot(0, &form1, [&form1] { click(&form1, QStringLiteral("Command5")); });
+    ActionListWindow listWindow;
+    listWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&listWindow));
+    QTimer::singleShot(0, &listWindow,
+                       [&listWindow] { click(&listWindow, QStringLiteral("Command5")); });
     QTimer::singleShot(20000, [] { QCoreApplication::exit(1); });
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(script->boxes.isEmpty());
@@ -290,15 +292,15 @@ void TestActionList::closeBoxEndsProgram_data()
 void TestActionList::closeBoxEndsProgram()
 {
     QFETCH(bool, editorShown);
-    Form1 form1;
-    form1.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
-    click(&form1, QStringLiteral("Command1"));
+    ActionListWindow listWindow;
+    listWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&listWindow));
+    click(&listWindow, QStringLiteral("Command1"));
     if (!editorShown)
-        click(form1.editorWindow(), QStringLiteral("Command1"));
-    QCOMPARE(form1.editorWindow()->isVisible(), editorShown);
+        click(listWindow.editorWindow(), QStringLiteral("Command1"));
+    QCOMPARE(listWindow.editorWindow()->isVisible(), editorShown);
     bool closed = false;
-    QTimer::singleShot(0, &form1, [&form1, &closed] { closed = form1.close(); });
+    QTimer::singleShot(0, &listWindow, [&listWindow, &closed] { closed = listWindow.close(); });
     QTimer::singleShot(20000, [] { QCoreApplication::exit(1); });
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(closed);

@@ -1,7 +1,7 @@
 #include "ConfigTestTools.h"
-#include "Form3.h"
 #include "HelpTexts.h"
 #include "MessageBox.h"
+#include "SettingsDialog.h"
 #include "TestHome.h"
 
 #include <QCheckBox>
@@ -132,13 +132,13 @@ private slots:
         home = std::make_unique<TestHome>();
         script = std::make_unique<MessageBoxScript>();
         fill({QStringLiteral("a"), QStringLiteral("b")});
-        form1 = std::make_unique<Form1>();
-        form1->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form1.get()));
+        listWindow = std::make_unique<ActionListWindow>();
+        listWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(listWindow.get()));
     }
     void cleanup()
     {
-        form1.reset();
+        listWindow.reset();
         script.reset();
         home.reset();
     }
@@ -161,23 +161,23 @@ private:
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<MessageBoxScript> script;
-    std::unique_ptr<Form1> form1;
+    std::unique_ptr<ActionListWindow> listWindow;
 };
 
 QWidget *TestMouseOverHelp::windowOf(int form)
 {
     if (form == 1)
-        return form1.get();
+        return listWindow.get();
     QWidget *window = nullptr;
     if (form == 2) {
-        click(form1.get(), QStringLiteral("Command1"));
-        window = form1->editorWindow();
+        click(listWindow.get(), QStringLiteral("Command1"));
+        window = listWindow->editorWindow();
     } else {
-        click(form1.get(), QStringLiteral("Command6"));
-        window = form1->settingsWindow();
+        click(listWindow.get(), QStringLiteral("Command6"));
+        window = listWindow->settingsWindow();
         child<QCheckBox>(window, QStringLiteral("Check1"))->click();
     }
-    form1->hide();
+    listWindow->hide();
     if (!QTest::qWaitForWindowExposed(window))
         qFatal("window not shown");
     return window;
@@ -221,7 +221,8 @@ void TestMouseOverHelp::tablesHoldTheTexts()
     QFETCH(QString, control);
     QFETCH(QString, text);
     const helptext::Table &table =
-        form == 1 ? helptext::form1() : (form == 2 ? helptext::form2() : helptext::form3());
+        form == 1 ? helptext::actionList()
+                  : (form == 2 ? helptext::actionEditor() : helptext::settingsDialog());
     const QList<Help> &expected = form == 1 ? Form1Help : (form == 2 ? Form2Help : Form3Help);
     QCOMPARE(table.size(), expected.size());
     const auto entry = std::find_if(table.begin(), table.end(),
@@ -319,27 +320,27 @@ void TestMouseOverHelp::pointerShowsHelp()
 // A disabled control shows nothing: the pointer is over the frame beneath.
 void TestMouseOverHelp::disabledControlShowsFrameText()
 {
-    auto *helpLabel = child<QLabel>(form1.get(), QStringLiteral("Label1"));
-    child<QWidget>(form1.get(), QStringLiteral("Command3"))->setEnabled(false);
-    moveOnto(form1.get(), QStringLiteral("Command1"));
+    auto *helpLabel = child<QLabel>(listWindow.get(), QStringLiteral("Label1"));
+    child<QWidget>(listWindow.get(), QStringLiteral("Command3"))->setEnabled(false);
+    moveOnto(listWindow.get(), QStringLiteral("Command1"));
     QCOMPARE(helpLabel->text(), QStringLiteral("Add a new event to the list."));
-    moveOnto(form1.get(), QStringLiteral("Command3"));
+    moveOnto(listWindow.get(), QStringLiteral("Command3"));
     QCOMPARE(helpLabel->text(), Default);
-    moveOnto(form1.get(), QStringLiteral("Command2"));
+    moveOnto(listWindow.get(), QStringLiteral("Command2"));
     QCOMPARE(helpLabel->text(), QStringLiteral("Modify an event in the list."));
 }
 
 // While the editor is shown, the disabled list window explains nothing.
 void TestMouseOverHelp::disabledWindowShowsNothing()
 {
-    auto *helpLabel = child<QLabel>(form1.get(), QStringLiteral("Label1"));
-    moveOnto(form1.get(), QStringLiteral("Command2"));
-    click(form1.get(), QStringLiteral("Command1"));
-    QVERIFY(!form1->isEnabled());
+    auto *helpLabel = child<QLabel>(listWindow.get(), QStringLiteral("Label1"));
+    moveOnto(listWindow.get(), QStringLiteral("Command2"));
+    click(listWindow.get(), QStringLiteral("Command1"));
+    QVERIFY(!listWindow->isEnabled());
     // The editor is moved aside so that the pointer reaches the list window.
-    form1->editorWindow()->hide();
-    moveOnto(form1.get(), QStringLiteral("Command1"));
-    moveOnto(form1.get(), QStringLiteral("Frame2"));
+    listWindow->editorWindow()->hide();
+    moveOnto(listWindow.get(), QStringLiteral("Command1"));
+    moveOnto(listWindow.get(), QStringLiteral("Frame2"));
     QCOMPARE(helpLabel->text(), QStringLiteral("Modify an event in the list."));
 }
 
@@ -351,16 +352,16 @@ void TestMouseOverHelp::hiddenEditorKeepsItsText()
     moveOnto(editor, QStringLiteral("Command1"));
     click(editor, QStringLiteral("Command1"));
     QVERIFY(editor->isHidden());
-    click(form1.get(), QStringLiteral("Command1"));
-    QCOMPARE(form1->editorWindow(), editor);
+    click(listWindow.get(), QStringLiteral("Command1"));
+    QCOMPARE(listWindow->editorWindow(), editor);
     QCOMPARE(helpLabel->text(),
              QStringLiteral("Cancel any changes made, and return to the previous screen."));
 
     // A window discarded through its close box starts again from the default.
     editor->close();
-    QTRY_VERIFY(!form1->editorWindow());
-    click(form1.get(), QStringLiteral("Command1"));
-    QCOMPARE(child<QLabel>(form1->editorWindow(), QStringLiteral("Label4"))->text(), Default);
+    QTRY_VERIFY(!listWindow->editorWindow());
+    click(listWindow.get(), QStringLiteral("Command1"));
+    QCOMPARE(child<QLabel>(listWindow->editorWindow(), QStringLiteral("Label4"))->text(), Default);
 }
 
 // While the proxy box is clear its fields are disabled and say nothing: the

@@ -104,7 +104,7 @@ private:
     // Starts the built checker and waits until it listens.
     bool startChecker(QProcess &checker);
     // Presses "Close" and runs the program's event loop until config ends.
-    bool closeConfig(Form1 &form1);
+    bool closeConfig(ActionListWindow &listWindow);
     // "!Settings" as the store holds it now.
     QMap<QString, QString> settings() const;
 
@@ -167,9 +167,10 @@ bool TestRestart::startChecker(QProcess &checker)
     return QTest::qWaitFor([pid] { return listening(pid); }, 20000);
 }
 
-bool TestRestart::closeConfig(Form1 &form1)
+bool TestRestart::closeConfig(ActionListWindow &listWindow)
 {
-    QTimer::singleShot(0, &form1, [&form1] { click(&form1, QStringLiteral("Command5")); });
+    QTimer::singleShot(0, &listWindow,
+                       [&listWindow] { click(&listWindow, QStringLiteral("Command5")); });
     QTimer::singleShot(30000, [] { QCoreApplication::exit(1); });
     return QCoreApplication::exec() == 0;
 }
@@ -196,16 +197,16 @@ void TestRestart::closeWithoutChangeLeavesCheckerRunning()
     QProcess checker;
     QVERIFY(startChecker(checker));
 
-    Form1 form1;
-    form1.setProgramFolder(QStringLiteral(QUORLIN_BIN_DIR));
-    form1.show();
-    selectRow(form1, QStringLiteral("Other"));
-    click(&form1, QStringLiteral("Command3"));
-    QCOMPARE(rows(form1), QStringList{Page});
-    QCOMPARE(form1.state().changesMade, false);
+    ActionListWindow listWindow;
+    listWindow.setProgramFolder(QStringLiteral(QUORLIN_BIN_DIR));
+    listWindow.show();
+    selectRow(listWindow, QStringLiteral("Other"));
+    click(&listWindow, QStringLiteral("Command3"));
+    QCOMPARE(rows(listWindow), QStringList{Page});
+    QCOMPARE(listWindow.state().changesMade, false);
     const QByteArray before = storeBytes(home->storeFile());
 
-    QVERIFY(closeConfig(form1));
+    QVERIFY(closeConfig(listWindow));
     QCOMPARE(script->boxes.size(), 1); // the question of the deletion only
     QCOMPARE(storeBytes(home->storeFile()), before);
     QTest::qWait(500);
@@ -227,19 +228,19 @@ void TestRestart::closeAfterChangeRestartsChecker()
     QVERIFY(startChecker(checker));
     const qint64 oldPid = checker.processId();
 
-    Form1 form1;
-    form1.setProgramFolder(QStringLiteral(QUORLIN_BIN_DIR));
-    form1.show();
-    selectRow(form1, Page);
-    click(&form1, QStringLiteral("Command2"));
-    child<QLineEdit>(form1.editorWindow(), QStringLiteral("Text3"))
+    ActionListWindow listWindow;
+    listWindow.setProgramFolder(QStringLiteral(QUORLIN_BIN_DIR));
+    listWindow.show();
+    selectRow(listWindow, Page);
+    click(&listWindow, QStringLiteral("Command2"));
+    child<QLineEdit>(listWindow.editorWindow(), QStringLiteral("Text3"))
         ->setText(QStringLiteral("Latest: version 2.25"));
-    click(form1.editorWindow(), QStringLiteral("Command2"));
-    QCOMPARE(form1.state().changesMade, true);
+    click(listWindow.editorWindow(), QStringLiteral("Command2"));
+    QCOMPARE(listWindow.state().changesMade, true);
     QMap<QString, QString> expected = settings();
     expected.remove(QStringLiteral("!Settings/CheckDate"));
 
-    QVERIFY(closeConfig(form1));
+    QVERIFY(closeConfig(listWindow));
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).text, RestartNote);
     QCOMPARE(script->boxes.at(0).title, QStringLiteral("Information:"));

@@ -1,8 +1,8 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
-#include "Form3.h"
 #include "MessageBox.h"
+#include "SettingsDialog.h"
 #include "TestHome.h"
 
 #include <QCheckBox>
@@ -98,16 +98,16 @@ private slots:
 
 private:
     // Presses "Setup" and returns the dialog it brings up.
-    Form3 *openSetup(Form1 &form1);
+    SettingsDialog *openSetup(ActionListWindow &listWindow);
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<MessageBoxScript> script;
 };
 
-Form3 *TestSettingsDialog::openSetup(Form1 &form1)
+SettingsDialog *TestSettingsDialog::openSetup(ActionListWindow &listWindow)
 {
-    click(&form1, QStringLiteral("Command6"));
-    Form3 *dialog = form1.settingsWindow();
+    click(&listWindow, QStringLiteral("Command6"));
+    SettingsDialog *dialog = listWindow.settingsWindow();
     if (!dialog)
         qFatal("no settings dialog");
     return dialog;
@@ -115,14 +115,14 @@ Form3 *TestSettingsDialog::openSetup(Form1 &form1)
 
 void TestSettingsDialog::windowDesign()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Quorlin Settings"));
     QCOMPARE(dialog->size(), QSize(274, 245));
     QVERIFY(!dialog->windowIcon().isNull());
-    QCOMPARE(dialog->windowIcon().cacheKey(), form1.windowIcon().cacheKey());
+    QCOMPARE(dialog->windowIcon().cacheKey(), listWindow.windowIcon().cacheKey());
     const QRect area = dialog->screen()->availableGeometry();
     // Centred up to the width of the window's frame.
     QVERIFY(qAbs(dialog->geometry().center().x() - area.center().x()) <= 3);
@@ -157,7 +157,7 @@ void TestSettingsDialog::windowDesign()
 
     // "Setup" again while it is hidden brings up the same window.
     click(dialog, QStringLiteral("Command2"));
-    QCOMPARE(openSetup(form1), dialog);
+    QCOMPARE(openSetup(listWindow), dialog);
 }
 
 void TestSettingsDialog::controlGeometry_data()
@@ -192,8 +192,8 @@ void TestSettingsDialog::controlGeometry()
     QFETCH(QString, control);
     QFETCH(QString, container);
     QFETCH(QRect, geometry);
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     auto *widget = child<QWidget>(dialog, control);
     QCOMPARE(widget->parentWidget()->objectName(), container);
     QCOMPARE(widget->geometry(), geometry);
@@ -203,8 +203,8 @@ void TestSettingsDialog::controlGeometry()
 void TestSettingsDialog::tabOrder()
 {
     writeSetting(layout::Fw, QStringLiteral("1"));
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     const QStringList order = {"Check1",   "Text1",  "Text2", "Command1",
                                "Command2", "Check3", "Check2"};
@@ -220,8 +220,8 @@ void TestSettingsDialog::tabOrder()
 // Neither button is the dialog's default or cancel button.
 void TestSettingsDialog::enterAndEscapeDoNothing()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     const auto before = storeContents();
     for (const QString &name : {QStringLiteral("Check3"), QStringLiteral("Check2")}) {
@@ -231,15 +231,15 @@ void TestSettingsDialog::enterAndEscapeDoNothing()
         QTest::keyClick(child<QWidget>(dialog, name), Qt::Key_Escape);
     }
     QVERIFY(dialog->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QCOMPARE(storeContents(), before);
     QVERIFY(script->boxes.isEmpty());
 }
 
 void TestSettingsDialog::emptyStoreShowsDefaults()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QString());
     QCOMPARE(text(dialog, QStringLiteral("Text2"))->text(), QStringLiteral("80"));
     QVERIFY(!box(dialog, QStringLiteral("Check1"))->isChecked());
@@ -257,8 +257,8 @@ void TestSettingsDialog::storedOptionsAreShown()
     writeSetting(layout::FwPort, QStringLiteral(""));
     writeSetting(layout::Limit, QStringLiteral("1"));
     writeSetting(layout::Always, QStringLiteral("1"));
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QStringLiteral(" proxy.lan "));
     // A port stored empty stays empty; only a missing one shows "80".
     QCOMPARE(text(dialog, QStringLiteral("Text2"))->text(), QString());
@@ -271,8 +271,8 @@ void TestSettingsDialog::storedOptionsAreShown()
 
 void TestSettingsDialog::proxyBoxSwitchesFields()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *proxy = box(dialog, QStringLiteral("Check1"));
     proxy->click();
     QVERIFY(proxy->isChecked());
@@ -289,8 +289,8 @@ void TestSettingsDialog::proxyBoxSwitchesFields()
 
 void TestSettingsDialog::saveAsksForAddressThenPort()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text2"))->clear();
 
@@ -300,7 +300,7 @@ void TestSettingsDialog::saveAsksForAddressThenPort()
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
     QCOMPARE(script->boxes.at(0).flags, 16);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QVERIFY(storeContents().isEmpty());
 
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral(" "));
@@ -311,24 +311,24 @@ void TestSettingsDialog::saveAsksForAddressThenPort()
     QCOMPARE(script->boxes.at(1).flags, 16);
     QVERIFY(dialog->isVisible());
     QVERIFY(storeContents().isEmpty());
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(listWindow.state().changesMade, false);
 
     // Only an empty text is missing: blanks and a port that is no number pass.
     text(dialog, QStringLiteral("Text2"))->setText(QStringLiteral("port "));
     click(dialog, QStringLiteral("Command1"));
     QCOMPARE(script->boxes.size(), 2);
     QVERIFY(dialog->isHidden());
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
     QCOMPARE(setting(layout::Fw), QStringLiteral("1"));
     QCOMPARE(setting(layout::FwIp), QStringLiteral(" "));
     QCOMPARE(setting(layout::FwPort), QStringLiteral("port "));
-    QCOMPARE(form1.state().changesMade, true);
+    QCOMPARE(listWindow.state().changesMade, true);
 }
 
 void TestSettingsDialog::saveWithProxyOffKeepsEmptyFields()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     text(dialog, QStringLiteral("Text2"))->clear();
     click(dialog, QStringLiteral("Command1"));
     QVERIFY(script->boxes.isEmpty());
@@ -338,19 +338,19 @@ void TestSettingsDialog::saveWithProxyOffKeepsEmptyFields()
     QCOMPARE(setting(layout::FwPort), QString());
 
     // The empty port is read back as it was saved.
-    openSetup(form1);
+    openSetup(listWindow);
     QCOMPARE(text(dialog, QStringLiteral("Text2"))->text(), QString());
 }
 
 void TestSettingsDialog::saveWithoutChangeWritesAllOptions()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     click(dialog, QStringLiteral("Command1"));
     QVERIFY(script->boxes.isEmpty());
     QVERIFY(dialog->isHidden());
-    QVERIFY(form1.isEnabled());
-    QCOMPARE(form1.state().changesMade, true);
+    QVERIFY(listWindow.isEnabled());
+    QCOMPARE(listWindow.state().changesMade, true);
     const QMap<QString, QString> expected = {
         {"!Settings/FW", "0"},    {"!Settings/FWIP", ""},    {"!Settings/FWPort", "80"},
         {"!Settings/Limit", "1"}, {"!Settings/Always", "0"},
@@ -358,13 +358,13 @@ void TestSettingsDialog::saveWithoutChangeWritesAllOptions()
     QCOMPARE(storeContents(), expected);
 
     // The saved values come back as they were written.
-    openSetup(form1);
+    openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("proxy.lan"));
     text(dialog, QStringLiteral("Text2"))->setText(QStringLiteral("8080"));
     box(dialog, QStringLiteral("Check2"))->click();
     click(dialog, QStringLiteral("Command1"));
-    openSetup(form1);
+    openSetup(listWindow);
     QVERIFY(box(dialog, QStringLiteral("Check1"))->isChecked());
     QVERIFY(proxyFieldsEnabled(dialog));
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QStringLiteral("proxy.lan"));
@@ -375,8 +375,8 @@ void TestSettingsDialog::saveWithoutChangeWritesAllOptions()
 
 void TestSettingsDialog::limitBoxClearedShowsNote()
 {
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *limit = box(dialog, QStringLiteral("Check3"));
     limit->click();
     QVERIFY(!limit->isChecked());
@@ -398,19 +398,19 @@ void TestSettingsDialog::cancelWritesNothing()
 {
     writeSetting(layout::FwIp, QStringLiteral("old.lan"));
     const auto before = storeContents();
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("new.lan"));
     box(dialog, QStringLiteral("Check2"))->click();
     click(dialog, QStringLiteral("Command2"));
     QVERIFY(dialog->isHidden());
-    QVERIFY(form1.isEnabled());
+    QVERIFY(listWindow.isEnabled());
     QCOMPARE(storeContents(), before);
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(listWindow.state().changesMade, false);
 
     // The discarded edits do not come back.
-    QCOMPARE(openSetup(form1), dialog);
+    QCOMPARE(openSetup(listWindow), dialog);
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QStringLiteral("old.lan"));
     QVERIFY(!box(dialog, QStringLiteral("Check1"))->isChecked());
     QVERIFY(!proxyFieldsEnabled(dialog));
@@ -432,8 +432,8 @@ void TestSettingsDialog::showReloadsAfterCancel()
     QFETCH(QString, stored);
     writeSetting(layout::Fw, stored);
     const bool ticked = stored == QStringLiteral("1");
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *proxy = box(dialog, QStringLiteral("Check1"));
     QCOMPARE(proxy->isChecked(), ticked);
     QCOMPARE(proxyFieldsEnabled(dialog), ticked);
@@ -441,7 +441,7 @@ void TestSettingsDialog::showReloadsAfterCancel()
     QCOMPARE(proxyFieldsEnabled(dialog), !ticked);
     click(dialog, QStringLiteral("Command2"));
 
-    openSetup(form1);
+    openSetup(listWindow);
     QCOMPARE(proxy->isChecked(), ticked);
     QCOMPARE(proxyFieldsEnabled(dialog), ticked);
     QVERIFY(script->boxes.isEmpty());
@@ -452,8 +452,8 @@ void TestSettingsDialog::showReloadsAfterCancel()
 void TestSettingsDialog::storedClearLimitNotesWhileComingUp()
 {
     writeSetting(layout::Limit, QStringLiteral("0"));
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *limit = box(dialog, QStringLiteral("Check3"));
     // Built clear and loaded clear: no change, so no note.
     QVERIFY(!limit->isChecked());
@@ -466,14 +466,14 @@ void TestSettingsDialog::storedClearLimitNotesWhileComingUp()
     script->whileShown = [&](const MessageBoxScript::Box &) {
         shownWhileVisible = dialog->isVisible();
     };
-    openSetup(form1);
+    openSetup(listWindow);
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).text, HourlyNote);
     QCOMPARE(script->boxes.at(0).title, QStringLiteral("Information:"));
     QCOMPARE(script->boxes.at(0).flags, 64);
     QVERIFY(shownWhileVisible);
     QVERIFY(!limit->isChecked());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QCoreApplication::processEvents();
     QCOMPARE(script->boxes.size(), 1);
 }
@@ -482,19 +482,19 @@ void TestSettingsDialog::closeBoxDiscardsDialog()
 {
     writeSetting(layout::FwIp, QStringLiteral("old.lan"));
     const auto before = storeContents();
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("new.lan"));
     box(dialog, QStringLiteral("Check2"))->click();
     QVERIFY(dialog->close());
-    QVERIFY(form1.isEnabled());
-    QTRY_VERIFY(!form1.settingsWindow());
+    QVERIFY(listWindow.isEnabled());
+    QTRY_VERIFY(!listWindow.settingsWindow());
     QCOMPARE(storeContents(), before);
-    QCOMPARE(form1.state().changesMade, false);
+    QCOMPARE(listWindow.state().changesMade, false);
 
-    dialog = openSetup(form1);
+    dialog = openSetup(listWindow);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!form1.isEnabled());
+    QVERIFY(!listWindow.isEnabled());
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QStringLiteral("old.lan"));
     QVERIFY(!box(dialog, QStringLiteral("Check2"))->isChecked());
 }
@@ -522,8 +522,8 @@ void TestSettingsDialog::unusableStoredValues()
     QFETCH(QString, box);
     QFETCH(QString, value);
     writeSetting(key, value);
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(dialog->isVisible());
     QVERIFY(!::box(dialog, box)->isChecked());
     if (key == layout::Fw)
@@ -551,8 +551,8 @@ void TestSettingsDialog::failedSaveIsReported()
 {
     QFETCH(int, fault);
     writeSetting(layout::Fw, QStringLiteral("0"));
-    Form1 form1;
-    Form3 *dialog = openSetup(form1);
+    ActionListWindow listWindow;
+    SettingsDialog *dialog = openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("proxy.example"));
     box(dialog, QStringLiteral("Check2"))->click();
@@ -566,8 +566,8 @@ void TestSettingsDialog::failedSaveIsReported()
     QVERIFY(!script->boxes.at(0).text.isEmpty());
     QCOMPARE(storeBytes(), bytes);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!form1.isEnabled());
-    QCOMPARE(form1.state().changesMade, false);
+    QVERIFY(!listWindow.isEnabled());
+    QCOMPARE(listWindow.state().changesMade, false);
     QVERIFY(box(dialog, QStringLiteral("Check2"))->isChecked());
     const QString how = broken->how();
     broken.reset();

@@ -6,12 +6,12 @@
 // The checked page comes from a loopback server that stands in as the proxy,
 // so the pictures show an ordinary web address and nothing leaves the machine.
 
+#include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "Form4.h"
 #include "Pictures.h"
+#include "SplashWindow.h"
 #include "StatusWindow.h"
+#include "StatusWindowHost.h"
 #include "TestHome.h"
 #include "XDesktop.h"
 
@@ -64,12 +64,13 @@ private:
     TestHome home;
     HttpTestServer proxy;
     Store store;
-    PageDownload inet1;
+    PageDownload pageDownload;
     FakeConnection connection;
     RecordingBrowser browser;
     SystemClock clock;
-    Form1 form1{CheckerParts{store, inet1, [this](const QString &text) { inet1.setProxy(text); },
-                             connection, browser, clock}};
+    TrayController tray{CheckerParts{store, pageDownload,
+                                     [this](const QString &text) { pageDownload.setProxy(text); },
+                                     connection, browser, clock}};
     bool promptTaken = false;
     bool promptSaved = false;
 };
@@ -85,7 +86,7 @@ bool CheckerShots::run()
         !store.write(layout::Settings, layout::FwIp, QStringLiteral("127.0.0.1")) ||
         !store.write(layout::Settings, layout::FwPort, QString::number(proxy.port())))
         return fail("cannot write the store");
-    if (!form1.formLoad())
+    if (!tray.load())
         return fail("the checker did not start");
     return trayMenu() && runWithPrompt() && about();
 }
@@ -98,23 +99,23 @@ bool CheckerShots::trayMenu()
             15000))
         return fail("the icon did not reach the tray");
     // The splash goes after three seconds.
-    if (!QTest::qWaitFor([&] { return !form1.splash()->isVisible(); }, 10000))
+    if (!QTest::qWaitFor([&] { return !tray.splash()->isVisible(); }, 10000))
         return fail("the splash stayed");
     settle();
     // At the icon's lower left corner: the menu opens to the left of the
     // pointer at the screen's edge, and leaves the icon in sight.
     xdesktop::click(QPoint(icon.left() + 1, icon.bottom() - 4), 3);
-    if (!QTest::qWaitFor([&] { return form1.mnuPopup.isVisible(); }, 10000))
+    if (!QTest::qWaitFor([&] { return tray.menu.isVisible(); }, 10000))
         return fail("the menu did not open");
     settle();
     // The right end of the panel, from the top of the screen, with the menu.
-    const QRect menu = form1.mnuPopup.frameGeometry();
-    const QRect screen = form1.mnuPopup.screen()->geometry();
+    const QRect menu = tray.menu.frameGeometry();
+    const QRect screen = tray.menu.screen()->geometry();
     const QRect area(QPoint(menu.left() - 80, screen.top()),
                      QPoint(screen.right(), menu.bottom() + 30));
     const bool saved = xdesktop::saveScreen(area, file("tray-menu.png"));
     xdesktop::key(QStringLiteral("Escape"));
-    static_cast<void>(QTest::qWaitFor([&] { return !form1.mnuPopup.isVisible(); }, 5000));
+    static_cast<void>(QTest::qWaitFor([&] { return !tray.menu.isVisible(); }, 5000));
     return saved || fail("cannot save the menu");
 }
 
@@ -126,7 +127,7 @@ void CheckerShots::answerBoxes()
     if (box->windowTitle() == QLatin1String("Site Updated:") && !promptTaken) {
         promptTaken = true;
         // Beside the status window, not over it.
-        Form2 *status = form1.status.form();
+        StatusWindow *status = tray.status.form();
         box->move(status->frameGeometry().right() + 30, status->frameGeometry().top() + 40);
         promptSaved = saveWindow(box, file("update-prompt.png")) &&
                       saveWindow(status, file("status-window.png"));
@@ -139,31 +140,31 @@ void CheckerShots::answerBoxes()
 
 bool CheckerShots::runWithPrompt()
 {
-    form1.mnuDebug->trigger();
-    if (!QTest::qWaitFor(
-            [&] { return form1.status.isLoaded() && form1.status.form()->isVisible(); }, 5000))
+    tray.debugItem->trigger();
+    if (!QTest::qWaitFor([&] { return tray.status.isLoaded() && tray.status.form()->isVisible(); },
+                         5000))
         return fail("the status window did not open");
-    form1.status.form()->move(40, 60);
+    tray.status.form()->move(40, 60);
     settle();
 
     QTimer boxes;
     QObject::connect(&boxes, &QTimer::timeout, [this] { answerBoxes(); });
     boxes.start(200);
-    form1.mnuCheck->trigger();
-    if (!QTest::qWaitFor([&] { return promptTaken && !form1.run.state.inProgress; }, 60000))
+    tray.checkItem->trigger();
+    if (!QTest::qWaitFor([&] { return promptTaken && !tray.run.state.inProgress; }, 60000))
         return fail("the run did not reach the update prompt");
     boxes.stop();
-    form1.status.hide();
+    tray.status.hide();
     return promptSaved || fail("cannot save the prompt or the status window");
 }
 
 bool CheckerShots::about()
 {
-    form1.mnuAbout->trigger();
-    if (!QTest::qWaitFor([&] { return form1.aboutLoaded() && form1.about()->isVisible(); }, 5000))
+    tray.aboutItem->trigger();
+    if (!QTest::qWaitFor([&] { return tray.aboutLoaded() && tray.about()->isVisible(); }, 5000))
         return fail("the About window did not open");
-    const bool saved = saveWindow(form1.about(), file("about-checker.png"));
-    form1.about()->hide();
+    const bool saved = saveWindow(tray.about(), file("about-checker.png"));
+    tray.about()->hide();
     return saved || fail("cannot save the About window");
 }
 

@@ -2,12 +2,12 @@
 // (see scripts/screenshots.sh): the action list, the action editor on an
 // action being modified, the settings dialog and the About window.
 
-#include "Form1.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "Form4.h"
+#include "ActionEditor.h"
+#include "ActionListWindow.h"
+#include "ConfigAboutWindow.h"
 #include "Layout.h"
 #include "Pictures.h"
+#include "SettingsDialog.h"
 #include "Store.h"
 #include "TestHome.h"
 #include "XDesktop.h"
@@ -62,10 +62,10 @@ bool fillStore()
 
 // Presses one of the action list window's buttons and saves the window it
 // opens, then closes that window again.
-bool saveOpened(Form1 &form1, const char *button, const std::function<QWidget *()> &opened,
-                const QString &file)
+bool saveOpened(ActionListWindow &listWindow, const char *button,
+                const std::function<QWidget *()> &opened, const QString &file)
 {
-    auto *press = form1.findChild<QPushButton *>(QString::fromLatin1(button));
+    auto *press = listWindow.findChild<QPushButton *>(QString::fromLatin1(button));
     if (!press)
         return false;
     QTest::mouseClick(press, Qt::LeftButton);
@@ -83,26 +83,29 @@ bool takeShots(const QString &folder)
     TestHome home;
     if (!fillStore())
         return fail("cannot write the store");
-    Form1 form1;
-    form1.move(40, 60);
-    form1.show();
-    if (!saveWindow(&form1, folder + QStringLiteral("/action-list.png")))
+    ActionListWindow listWindow;
+    listWindow.move(40, 60);
+    listWindow.show();
+    if (!saveWindow(&listWindow, folder + QStringLiteral("/action-list.png")))
         return fail("cannot save the action list");
 
-    auto *list = form1.findChild<QListWidget *>(QStringLiteral("List1"));
+    auto *list = listWindow.findChild<QListWidget *>(QStringLiteral("List1"));
     if (!list || list->count() == 0)
         return fail("the list is empty");
     list->setCurrentRow(0);
     if (!saveOpened(
-            form1, "Command2", [&] { return static_cast<QWidget *>(form1.editorWindow()); },
+            listWindow, "Command2",
+            [&] { return static_cast<QWidget *>(listWindow.editorWindow()); },
             folder + QStringLiteral("/editor.png")))
         return fail("cannot save the action editor");
     if (!saveOpened(
-            form1, "Command6", [&] { return static_cast<QWidget *>(form1.settingsWindow()); },
+            listWindow, "Command6",
+            [&] { return static_cast<QWidget *>(listWindow.settingsWindow()); },
             folder + QStringLiteral("/settings.png")))
         return fail("cannot save the settings dialog");
     if (!saveOpened(
-            form1, "Command4", [&] { return static_cast<QWidget *>(form1.aboutWindow()); },
+            listWindow, "Command4",
+            [&] { return static_cast<QWidget *>(listWindow.aboutWindow()); },
             folder + QStringLiteral("/about-config.png")))
         return fail("cannot save the About window");
     return true;

@@ -1,7 +1,7 @@
 #include "CheckerBench.h"
 #include "CloseChannel.h"
-#include "Form2.h"
 #include "Layout.h"
+#include "StatusWindow.h"
 #include "Store.h"
 #include "TestHome.h"
 #include "XDesktop.h"
@@ -107,20 +107,20 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
     TestHome home;
     CheckerBench bench;
     QVERIFY(storeOneAction(bench.store));
-    QVERIFY(bench.form1.formLoad());
-    QVERIFY(bench.form1.trayIcon.isVisible());
-    QVERIFY(bench.form1.trayIcon.geometry().isEmpty());
+    QVERIFY(bench.tray.load());
+    QVERIFY(bench.tray.trayIcon.isVisible());
+    QVERIFY(bench.tray.trayIcon.geometry().isEmpty());
 
     xdesktop::Tray tray;
     QVERIFY(tray.start());
-    QTRY_VERIFY_WITH_TIMEOUT(!bench.form1.trayIcon.geometry().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.trayIcon.geometry().isEmpty(), 10000);
     // Where the tray host put it, as the X server has it.
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
 
     xdesktop::click(icon.center(), 3);
-    QMenu &menu = bench.form1.mnuPopup;
+    QMenu &menu = bench.tray.menu;
     QTRY_VERIFY_WITH_TIMEOUT(menu.isVisible(), 10000);
     QStringList captions;
     const QList<QAction *> items = menu.actions();
@@ -138,11 +138,11 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
 
     xdesktop::key(QStringLiteral("d"));
     QTRY_VERIFY_WITH_TIMEOUT(!menu.isVisible(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        bench.form1.status.isLoaded() && bench.form1.status.form()->isVisible(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.tray.status.isLoaded() && bench.tray.status.form()->isVisible(),
+                             10000);
 
     // Exit takes the icon out of the tray.
-    bench.form1.formUnload();
+    bench.tray.unload();
     QTRY_VERIFY_WITH_TIMEOUT(xdesktop::embeddedIcon(QCoreApplication::applicationName()).isEmpty(),
                              10000);
 }
@@ -168,13 +168,13 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     TestHome home;
     CheckerBench bench;
     QVERIFY(storeOneAction(bench.store));
-    QVERIFY(bench.form1.formLoad());
+    QVERIFY(bench.tray.load());
     xdesktop::Tray tray;
     QVERIFY(tray.start());
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
-    QMenu &menu = bench.form1.mnuPopup;
+    QMenu &menu = bench.tray.menu;
     // A click that comes while a window is still being mapped can go astray;
     // the person clicks again.
     const auto chooseFromMenu = [&](const QString &key) {
@@ -220,17 +220,17 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
             return;
         if (!QTest::qWaitFor(
                 [&] {
-                    return bench.form1.status.isLoaded() && bench.form1.status.form()->isVisible();
+                    return bench.tray.status.isLoaded() && bench.tray.status.form()->isVisible();
                 },
                 10000))
             return;
-        processing = bench.form1.status.form()->ui.Label1->text();
-        retries = bench.form1.status.form()->ui.Label2->text();
+        processing = bench.tray.status.form()->ui.Label1->text();
+        retries = bench.tray.status.form()->ui.Label2->text();
         checkedNow = chooseFromMenu(QStringLiteral("c")) &&
                      QTest::qWaitFor([&] { return !busyTexts.isEmpty(); }, 10000);
     });
     driving.start(100);
-    bench.form1.run.request();
+    bench.tray.run.request();
 
     QVERIFY(menuOpened);
     QCOMPARE(processing, QStringLiteral("Processing: Page"));
@@ -238,7 +238,7 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     QVERIFY(checkedNow);
     QCOMPARE(busyTexts, QStringList{QStringLiteral(
                             "Checking currently in progress. Please try again later.")});
-    QCOMPARE(bench.form1.run.state.inProgress, false);
+    QCOMPARE(bench.tray.run.state.inProgress, false);
     QCOMPARE(bench.store.read(QStringLiteral("!Settings"), QStringLiteral("CheckDate")),
              bench.clock.todayText());
 }

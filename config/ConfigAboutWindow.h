@@ -5,26 +5,26 @@
 
 namespace Ui
 {
-class Form4;
+class ConfigAboutWindow;
 }
-class Form1;
+class ActionListWindow;
 
 // The About window: title with version, banner and a few lines about the
 // editor. "Close About" hides it; its close box discards it.
-class Form4 : public QWidget
+class ConfigAboutWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form4(Form1 &owner);
-    ~Form4() override;
+    explicit ConfigAboutWindow(ActionListWindow &owner);
+    ~ConfigAboutWindow() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void command1Click();
+    void closeAbout();
 
-    std::unique_ptr<Ui::Form4> ui;
-    Form1 &form1;
+    std::unique_ptr<Ui::ConfigAboutWindow> ui;
+    ActionListWindow &listWindow;
 };

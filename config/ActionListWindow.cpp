@@ -1,82 +1,84 @@
-#include "Form1.h"
+#include "ActionListWindow.h"
 
 #include "ActionEditing.h"
-#include "Form2.h"
-#include "Form3.h"
-#include "Form4.h"
+#include "ActionEditor.h"
+#include "ConfigAboutWindow.h"
 #include "HelpTexts.h"
 #include "Layout.h"
 #include "MessageBox.h"
 #include "MouseOverHelp.h"
 #include "Pictures.h"
 #include "Restart.h"
+#include "SettingsDialog.h"
 #include "WindowPlacement.h"
-#include "ui_Form1.h"
+#include "ui_ActionListWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSignalBlocker>
 
-Form1::Form1(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::Form1>()),
+ActionListWindow::ActionListWindow(QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::ActionListWindow>()),
       programFolder(QCoreApplication::applicationDirPath())
 {
     ui->setupUi(this);
     setWindowIcon(pictures::programIcon());
     placeInCentre(this);
 
-    connect(ui->List1, &QListWidget::itemSelectionChanged, this, &Form1::list1Click);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form1::command1Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form1::command2Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form1::command3Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &Form1::command4Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &Form1::command5Click);
-    connect(ui->Command6, &QPushButton::clicked, this, &Form1::command6Click);
+    connect(ui->List1, &QListWidget::itemSelectionChanged, this,
+            &ActionListWindow::rememberSelection);
+    connect(ui->Command1, &QPushButton::clicked, this, &ActionListWindow::addAction);
+    connect(ui->Command2, &QPushButton::clicked, this, &ActionListWindow::modifyAction);
+    connect(ui->Command3, &QPushButton::clicked, this, &ActionListWindow::deleteAction);
+    connect(ui->Command4, &QPushButton::clicked, this, &ActionListWindow::openAbout);
+    connect(ui->Command5, &QPushButton::clicked, this, &ActionListWindow::closeEditor);
+    connect(ui->Command6, &QPushButton::clicked, this, &ActionListWindow::openSettings);
 
     auto *help = new MouseOverHelp(ui->Label1, this);
-    help->watch(this, helptext::form1());
+    help->watch(this, helptext::actionList());
 
     loadList();
 }
 
-Form1::~Form1()
+ActionListWindow::~ActionListWindow()
 {
-    delete form2;
-    delete form3;
-    delete form4;
+    delete loadedEditor;
+    delete loadedSettings;
+    delete loadedAbout;
 }
 
-void Form1::addRow(const QString &description)
+void ActionListWindow::addRow(const QString &description)
 {
     ui->List1->addItem(description);
 }
 
-Form2 *Form1::editorWindow() const
+ActionEditor *ActionListWindow::editorWindow() const
 {
-    return form2;
+    return loadedEditor;
 }
 
-Form3 *Form1::settingsWindow() const
+SettingsDialog *ActionListWindow::settingsWindow() const
 {
-    return form3;
+    return loadedSettings;
 }
 
-Form4 *Form1::aboutWindow() const
+ConfigAboutWindow *ActionListWindow::aboutWindow() const
 {
-    return form4;
+    return loadedAbout;
 }
 
-void Form1::setProgramFolder(const QString &folder)
+void ActionListWindow::setProgramFolder(const QString &folder)
 {
     programFolder = folder;
 }
 
-bool Form1::bringForward()
+bool ActionListWindow::bringForward()
 {
     QWidget *window = this;
-    for (QWidget *secondary : {static_cast<QWidget *>(form2), static_cast<QWidget *>(form3),
-                               static_cast<QWidget *>(form4)}) {
+    for (QWidget *secondary :
+         {static_cast<QWidget *>(loadedEditor), static_cast<QWidget *>(loadedSettings),
+          static_cast<QWidget *>(loadedAbout)}) {
         if (secondary && secondary->isVisible())
             window = secondary;
     }
@@ -89,7 +91,7 @@ bool Form1::bringForward()
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-void Form1::removeSelectedRow()
+void ActionListWindow::removeSelectedRow()
 {
     const QList<QListWidgetItem *> selected = ui->List1->selectedItems();
     if (selected.isEmpty())
@@ -103,27 +105,27 @@ void Form1::removeSelectedRow()
 
 // The close box ends the program without the restart of "Close"; the hidden
 // secondary windows must not keep it running.
-void Form1::closeEvent(QCloseEvent *event)
+void ActionListWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
     endProgram();
 }
 
-void Form1::list1Click()
+void ActionListWindow::rememberSelection()
 {
     const QString row = selectedRowText();
     if (!row.isEmpty())
         editorState.selectedAction = row;
 }
 
-void Form1::command1Click()
+void ActionListWindow::addAction()
 {
-    Form2 *window = editor();
+    ActionEditor *window = editor();
     window->setWindowTitle(editing::AddCaption);
     openSecondary(window);
 }
 
-void Form1::command2Click()
+void ActionListWindow::modifyAction()
 {
     const QString row = selectedRowText();
     if (row.isEmpty()) {
@@ -131,13 +133,13 @@ void Form1::command2Click()
                      msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
-    Form2 *window = editor();
+    ActionEditor *window = editor();
     window->setWindowTitle(editing::ModifyCaption);
     window->fill(row, settingsStore.read(row, layout::Url), settingsStore.read(row, layout::Check));
     openSecondary(window);
 }
 
-void Form1::command3Click()
+void ActionListWindow::deleteAction()
 {
     const QString row = selectedRowText();
     if (row.isEmpty()) {
@@ -156,77 +158,77 @@ void Form1::command3Click()
     removeSelectedRow();
 }
 
-void Form1::command4Click()
+void ActionListWindow::openAbout()
 {
     setEnabled(false);
-    Form4 *window = about();
+    ConfigAboutWindow *window = about();
     window->show();
     window->activateWindow();
 }
 
 // Close: a running checker reads its settings only when it starts, so after a
 // change it is restarted before the editor ends.
-void Form1::command5Click()
+void ActionListWindow::closeEditor()
 {
     if (editorState.changesMade)
         restart::restartChecker(settingsStore, programFolder, this);
     endProgram();
 }
 
-void Form1::command6Click()
+void ActionListWindow::openSettings()
 {
     settings()->showDialog();
     setEnabled(false);
 }
 
-void Form1::loadList()
+void ActionListWindow::loadList()
 {
     const QStringList descriptions = layout::actions(settingsStore);
     editorState.actionCount = static_cast<qint16>(descriptions.size());
     ui->List1->addItems(descriptions);
 }
 
-QString Form1::selectedRowText() const
+QString ActionListWindow::selectedRowText() const
 {
     const QList<QListWidgetItem *> selected = ui->List1->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
-Form2 *Form1::editor()
+ActionEditor *ActionListWindow::editor()
 {
-    if (!form2) {
-        form2 = new Form2(*this);
-        keepAboveOwner(form2, this);
+    if (!loadedEditor) {
+        loadedEditor = new ActionEditor(*this);
+        keepAboveOwner(loadedEditor, this);
     }
-    return form2;
+    return loadedEditor;
 }
 
-Form3 *Form1::settings()
+SettingsDialog *ActionListWindow::settings()
 {
-    if (!form3) {
-        form3 = new Form3(*this);
-        keepAboveOwner(form3, this);
+    if (!loadedSettings) {
+        loadedSettings = new SettingsDialog(*this);
+        keepAboveOwner(loadedSettings, this);
     }
-    return form3;
+    return loadedSettings;
 }
 
-Form4 *Form1::about()
+ConfigAboutWindow *ActionListWindow::about()
 {
-    if (!form4) {
-        form4 = new Form4(*this);
-        keepAboveOwner(form4, this);
+    if (!loadedAbout) {
+        loadedAbout = new ConfigAboutWindow(*this);
+        keepAboveOwner(loadedAbout, this);
     }
-    return form4;
+    return loadedAbout;
 }
 
-void Form1::openSecondary(QWidget *window)
+void ActionListWindow::openSecondary(QWidget *window)
 {
     setEnabled(false);
     window->show();
     window->activateWindow();
 }
 
-void Form1::endProgram()
+void ActionListWindow::endProgram()
 {
     QCoreApplication::quit();
 }

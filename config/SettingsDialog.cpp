@@ -1,17 +1,18 @@
-#include "Form3.h"
+#include "SettingsDialog.h"
 
-#include "Form1.h"
+#include "ActionListWindow.h"
 #include "HelpTexts.h"
 #include "Layout.h"
 #include "MessageBox.h"
 #include "MouseOverHelp.h"
 #include "SettingsEditing.h"
 #include "WindowPlacement.h"
-#include "ui_Form3.h"
+#include "ui_SettingsDialog.h"
 
 #include <QCloseEvent>
 
-Form3::Form3(Form1 &owner) : ui(std::make_unique<Ui::Form3>()), form1(owner)
+SettingsDialog::SettingsDialog(ActionListWindow &owner)
+    : ui(std::make_unique<Ui::SettingsDialog>()), listWindow(owner)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -20,43 +21,43 @@ Form3::Form3(Form1 &owner) : ui(std::make_unique<Ui::Form3>()), form1(owner)
 
     // stateChanged comes only when the value really changes, whether the user
     // clicked the box or the load set it.
-    connect(ui->Check1, &QCheckBox::stateChanged, this, &Form3::check1Click);
-    connect(ui->Check3, &QCheckBox::stateChanged, this, &Form3::check3Click);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form3::command1Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form3::command2Click);
+    connect(ui->Check1, &QCheckBox::stateChanged, this, &SettingsDialog::proxyToggled);
+    connect(ui->Check3, &QCheckBox::stateChanged, this, &SettingsDialog::limitToggled);
+    connect(ui->Command1, &QPushButton::clicked, this, &SettingsDialog::save);
+    connect(ui->Command2, &QPushButton::clicked, this, &SettingsDialog::cancel);
 
     auto *help = new MouseOverHelp(ui->Label3, this);
-    help->watch(this, helptext::form3());
+    help->watch(this, helptext::settingsDialog());
 
-    formLoad();
+    loadOptions();
 }
 
-Form3::~Form3() = default;
+SettingsDialog::~SettingsDialog() = default;
 
-void Form3::showDialog()
+void SettingsDialog::showDialog()
 {
     show();
     activateWindow();
     // Coming up is what reloads the controls; the dialog's own message boxes
     // going away do not.
-    formLoad();
+    loadOptions();
 }
 
 // The close box discards the window and its edits; nothing is written.
-void Form3::closeEvent(QCloseEvent *event)
+void SettingsDialog::closeEvent(QCloseEvent *event)
 {
-    form1.setEnabled(true);
+    listWindow.setEnabled(true);
     event->accept();
 }
 
 // The proxy box: the address and port are usable only while it is ticked.
-void Form3::check1Click()
+void SettingsDialog::proxyToggled()
 {
     setProxyFieldsEnabled(ui->Check1->isChecked());
 }
 
 // The limit box: clearing it is worth a word about the bandwidth.
-void Form3::check3Click()
+void SettingsDialog::limitToggled()
 {
     if (ui->Check3->isChecked())
         return;
@@ -66,7 +67,7 @@ void Form3::check3Click()
 }
 
 // Save: checks the proxy fields, writes the options and leaves.
-void Form3::command1Click()
+void SettingsDialog::save()
 {
     settingsdialog::Options options;
     options.proxy = ui->Check1->isChecked();
@@ -79,25 +80,25 @@ void Form3::command1Click()
         msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
-    const QString error = settingsdialog::save(form1.store(), form1.state(), options);
+    const QString error = settingsdialog::save(listWindow.store(), listWindow.state(), options);
     if (!error.isEmpty()) {
         msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
-    form1.setEnabled(true);
+    listWindow.setEnabled(true);
     hide();
 }
 
 // Cancel: leaves without writing; the next showing reloads from the store.
-void Form3::command2Click()
+void SettingsDialog::cancel()
 {
-    form1.setEnabled(true);
+    listWindow.setEnabled(true);
     hide();
 }
 
-void Form3::formLoad()
+void SettingsDialog::loadOptions()
 {
-    const Store &store = form1.store();
+    const Store &store = listWindow.store();
     ui->Text1->setText(store.read(layout::Settings, layout::FwIp));
     ui->Text2->setText(store.read(layout::Settings, layout::FwPort, QStringLiteral("80")));
     ui->Check1->setChecked(
@@ -110,7 +111,7 @@ void Form3::formLoad()
         settingsdialog::ticked(store.read(layout::Settings, layout::Always, QStringLiteral("0"))));
 }
 
-void Form3::setProxyFieldsEnabled(bool enabled)
+void SettingsDialog::setProxyFieldsEnabled(bool enabled)
 {
     ui->Label1->setEnabled(enabled);
     ui->Label2->setEnabled(enabled);

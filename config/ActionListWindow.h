@@ -9,22 +9,22 @@
 
 namespace Ui
 {
-class Form1;
+class ActionListWindow;
 }
-class Form2;
-class Form3;
-class Form4;
+class ActionEditor;
+class SettingsDialog;
+class ConfigAboutWindow;
 
 // The action list window: the editor's main window. It lists the actions,
 // adds and modifies them through the action editor, deletes them itself, and
 // owns the state that the editor's other windows share.
-class Form1 : public QWidget
+class ActionListWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit ActionListWindow(QWidget *parent = nullptr);
+    ~ActionListWindow() override;
 
     EditorState &state() { return editorState; }
     Store &store() { return settingsStore; }
@@ -34,11 +34,11 @@ public:
     void removeSelectedRow();
 
     // The action editor, or null while it is not created.
-    Form2 *editorWindow() const;
+    ActionEditor *editorWindow() const;
     // The settings dialog, or null while it is not created.
-    Form3 *settingsWindow() const;
+    SettingsDialog *settingsWindow() const;
     // The About window, or null while it is not created.
-    Form4 *aboutWindow() const;
+    ConfigAboutWindow *aboutWindow() const;
 
     // Raises the window the user works in (the open secondary window, if any)
     // and activates it; false where the desktop lets no program do so.
@@ -52,29 +52,29 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void list1Click();
-    void command1Click();
-    void command2Click();
-    void command3Click();
-    void command4Click();
-    void command5Click();
-    void command6Click();
+    void rememberSelection();
+    void addAction();
+    void modifyAction();
+    void deleteAction();
+    void openAbout();
+    void closeEditor();
+    void openSettings();
 
     void loadList();
     QString selectedRowText() const;
     // The action editor, created from its design when it does not exist.
-    Form2 *editor();
-    Form3 *settings();
-    Form4 *about();
+    ActionEditor *editor();
+    SettingsDialog *settings();
+    ConfigAboutWindow *about();
     // Shows a secondary window; this one stays disabled until it is left.
     void openSecondary(QWidget *window);
     void endProgram();
 
-    std::unique_ptr<Ui::Form1> ui;
+    std::unique_ptr<Ui::ActionListWindow> ui;
     Store settingsStore;
     EditorState editorState;
     QString programFolder;
-    QPointer<Form2> form2;
-    QPointer<Form3> form3;
-    QPointer<Form4> form4;
+    QPointer<ActionEditor> loadedEditor;
+    QPointer<SettingsDialog> loadedSettings;
+    QPointer<ConfigAboutWindow> loadedAbout;
 };

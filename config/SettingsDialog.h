@@ -5,22 +5,22 @@
 
 namespace Ui
 {
-class Form3;
+class SettingsDialog;
 }
-class Form1;
+class ActionListWindow;
 
 // The settings dialog: proxy, once-a-day limit and always-connected options
 // of "!Settings". It loads its controls from the store each time it is brought
 // up; "Save" writes all five options, "Cancel" hides it without writing, and
 // its close box discards it. Its captions are laid out for a small 8-point
 // sans font, which the design sets: the desktop's usual size would cut them off.
-class Form3 : public QWidget
+class SettingsDialog : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form3(Form1 &owner);
-    ~Form3() override;
+    explicit SettingsDialog(ActionListWindow &owner);
+    ~SettingsDialog() override;
 
     // Brings the dialog up and loads its controls afresh from the store.
     void showDialog();
@@ -29,17 +29,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void check1Click();
-    void check3Click();
-    void command1Click();
-    void command2Click();
+    void proxyToggled();
+    void limitToggled();
+    void save();
+    void cancel();
 
     // Fills the controls from the store; a box whose value changes runs its
     // handler on the way.
-    void formLoad();
+    void loadOptions();
     // Label1, Label2, Text1 and Text2, in that order.
     void setProxyFieldsEnabled(bool enabled);
 
-    std::unique_ptr<Ui::Form3> ui;
-    Form1 &form1;
+    std::unique_ptr<Ui::SettingsDialog> ui;
+    ActionListWindow &listWindow;
 };

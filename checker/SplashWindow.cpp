@@ -1,10 +1,10 @@
-#include "Form3.h"
+#include "SplashWindow.h"
 
 #include "Pictures.h"
 
 #include <QScreen>
 
-Form3::Form3(QWidget *parent) : QWidget(parent)
+SplashWindow::SplashWindow(QWidget *parent) : QWidget(parent)
 {
     pictures::load();
     ui.setupUi(this);

@@ -1,32 +1,33 @@
-#include "Form2.h"
+#include "ActionEditor.h"
 
 #include "ActionEditing.h"
-#include "Form1.h"
+#include "ActionListWindow.h"
 #include "HelpTexts.h"
 #include "MessageBox.h"
 #include "MouseOverHelp.h"
 #include "WindowPlacement.h"
-#include "ui_Form2.h"
+#include "ui_ActionEditor.h"
 
 #include <QCloseEvent>
 
-Form2::Form2(Form1 &owner) : ui(std::make_unique<Ui::Form2>()), form1(owner)
+ActionEditor::ActionEditor(ActionListWindow &owner)
+    : ui(std::make_unique<Ui::ActionEditor>()), listWindow(owner)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(owner.windowIcon());
     placeInCentre(this);
 
-    connect(ui->Command1, &QPushButton::clicked, this, &Form2::command1Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form2::command2Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &ActionEditor::cancel);
+    connect(ui->Command2, &QPushButton::clicked, this, &ActionEditor::accept);
 
     auto *help = new MouseOverHelp(ui->Label4, this);
-    help->watch(this, helptext::form2());
+    help->watch(this, helptext::actionEditor());
 }
 
-Form2::~Form2() = default;
+ActionEditor::~ActionEditor() = default;
 
-void Form2::fill(const QString &description, const QString &url, const QString &check)
+void ActionEditor::fill(const QString &description, const QString &url, const QString &check)
 {
     ui->Text1->setText(description);
     ui->Text2->setText(url);
@@ -34,22 +35,22 @@ void Form2::fill(const QString &description, const QString &url, const QString &
 }
 
 // The close box discards the window with what its fields hold; nothing is saved.
-void Form2::closeEvent(QCloseEvent *event)
+void ActionEditor::closeEvent(QCloseEvent *event)
 {
-    form1.setEnabled(true);
+    listWindow.setEnabled(true);
     event->accept();
 }
 
 // Cancel: leaves without saving.
-void Form2::command1Click()
+void ActionEditor::cancel()
 {
     clearFields();
-    form1.setEnabled(true);
+    listWindow.setEnabled(true);
     hide();
 }
 
 // Accept: checks the fields, saves the action, and updates the list.
-void Form2::command2Click()
+void ActionEditor::accept()
 {
     const QString description = ui->Text1->text();
     const QString url = ui->Text2->text();
@@ -61,21 +62,21 @@ void Form2::command2Click()
     }
     const bool adding = windowTitle() == editing::AddCaption;
     const QString error =
-        adding ? editing::add(form1.store(), form1.state(), description, url, check)
-               : editing::modify(form1.store(), form1.state(), description, url, check);
+        adding ? editing::add(listWindow.store(), listWindow.state(), description, url, check)
+               : editing::modify(listWindow.store(), listWindow.state(), description, url, check);
     if (!error.isEmpty()) {
         msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
-    form1.setEnabled(true);
+    listWindow.setEnabled(true);
     if (!adding)
-        form1.removeSelectedRow();
-    form1.addRow(description);
+        listWindow.removeSelectedRow();
+    listWindow.addRow(description);
     clearFields();
     hide();
 }
 
-void Form2::clearFields()
+void ActionEditor::clearFields()
 {
     ui->Text1->clear();
     ui->Text2->clear();

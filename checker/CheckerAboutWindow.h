@@ -1,19 +1,19 @@
 #pragma once
 
-#include "ui_Form4.h"
+#include "ui_CheckerAboutWindow.h"
 
 #include <QWidget>
 
 // The About window: title with version, banner, a few lines about the program.
 // "Close About" hides it; its close box unloads it.
-class Form4 : public QWidget
+class CheckerAboutWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form4(QWidget *parent = nullptr);
+    explicit CheckerAboutWindow(QWidget *parent = nullptr);
 
-    Ui::Form4 ui;
+    Ui::CheckerAboutWindow ui;
 
 signals:
     // The close box was used: the window is to be destroyed.
@@ -23,5 +23,5 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void command1Click();
+    void closeAbout();
 };

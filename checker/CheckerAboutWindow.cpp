@@ -1,0 +1,25 @@
+#include "CheckerAboutWindow.h"
+
+#include "Pictures.h"
+
+#include <QCloseEvent>
+
+CheckerAboutWindow::CheckerAboutWindow(QWidget *parent) : QWidget(parent)
+{
+    pictures::load();
+    ui.setupUi(this);
+    ui.Image1->setPixmap(pictures::banner());
+    setWindowIcon(pictures::programIcon());
+    connect(ui.Command1, &QPushButton::clicked, this, &CheckerAboutWindow::closeAbout);
+}
+
+void CheckerAboutWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit unloaded();
+}
+
+void CheckerAboutWindow::closeAbout()
+{
+    hide();
+}

@@ -1,0 +1,205 @@
+#include "TrayController.h"
+
+#include "CheckerAboutWindow.h"
+#include "Intervals.h"
+#include "MessageBox.h"
+#include "Pictures.h"
+#include "SplashWindow.h"
+#include "StartupOptions.h"
+#include "StatusWindow.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+TrayController::TrayController(const CheckerParts &parts, QObject *parent)
+    : QObject(parent), store(parts.store), setProxy(parts.setProxy), status(parts.store),
+      run(parts.store, parts.pageDownload, parts.connection, parts.browser, status, parts.clock),
+      scheduler(run.state, parts.connection, [this] { run.request(); }),
+      listener(QStringLiteral("Quorlin"))
+{
+    status.attach(run.state);
+
+    // Precise, so that nothing happens before the minute is over.
+    dialUpTimer.setTimerType(Qt::PreciseTimer);
+    splashTimer.setTimerType(Qt::PreciseTimer);
+    alwaysTimer.setTimerType(Qt::PreciseTimer);
+    dialUpTimer.setInterval(intervals::ScheduleTickMs);
+    splashTimer.setInterval(intervals::SplashMs);
+    alwaysTimer.setInterval(intervals::ScheduleTickMs);
+    // A run can wait for minutes in a download or a message box. The ticks are
+    // handled from the event queue, so that a timer keeps ticking (and
+    // counting) while the run it started is still under way.
+    connect(&dialUpTimer, &QTimer::timeout, this, &TrayController::dialUpTick,
+            Qt::QueuedConnection);
+    connect(&splashTimer, &QTimer::timeout, this, &TrayController::hideSplash,
+            Qt::QueuedConnection);
+    connect(&alwaysTimer, &QTimer::timeout, this, &TrayController::alwaysTick,
+            Qt::QueuedConnection);
+
+    menu.setTitle(QStringLiteral("Popup"));
+    debugItem = menu.addAction(QStringLiteral("&Debug"));
+    aboutItem = menu.addAction(QStringLiteral("&About"));
+    checkItem = menu.addAction(QStringLiteral("&Check Now"));
+    configItem = menu.addAction(QStringLiteral("&Launch Config"));
+    exitItem = menu.addAction(QStringLiteral("&Exit"));
+    // Each item runs once the menu has closed.
+    connect(debugItem, &QAction::triggered, this, &TrayController::showStatus,
+            Qt::QueuedConnection);
+    connect(aboutItem, &QAction::triggered, this, &TrayController::showAbout, Qt::QueuedConnection);
+    connect(checkItem, &QAction::triggered, this, &TrayController::checkNowChosen,
+            Qt::QueuedConnection);
+    connect(configItem, &QAction::triggered, this, &TrayController::launchConfig,
+            Qt::QueuedConnection);
+    connect(exitItem, &QAction::triggered, this, &TrayController::exitChosen, Qt::QueuedConnection);
+
+    trayIcon.setIcon(pictures::programIcon());
+    trayIcon.setToolTip(QStringLiteral("Quorlin"));
+    // The tray shows the menu itself: a StatusNotifierItem host natively at
+    // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
+    // button. No other activation of the icon does anything.
+    trayIcon.setContextMenu(&menu);
+    connect(&listener, &CloseListener::closeRequested, this, &TrayController::closeRequestArrived);
+    connect(&sessionEnd, &SessionEnd::ending, this, &TrayController::sessionEnding);
+}
+
+TrayController::~TrayController()
+{
+    unload();
+}
+
+bool TrayController::load()
+{
+    version = startup::Version;
+    splashWindow = std::make_unique<SplashWindow>();
+    splashWindow->ui.Label1->setText(splashWindow->ui.Label1->text() + version);
+    aboutDeferred = true;
+    scheduler.dialUpTicks = 0;
+    scheduler.alwaysTicks = 0;
+    splashWindow->show();
+
+    if (!startup::hasActions(store)) {
+        msgbox::show(QStringLiteral("Quorlin Found No Configured Events. Please Run The "
+                                    "Contfigurator. Closing..."),
+                     msgbox::Critical, QStringLiteral("Quorlin Error:"));
+        // The program ends here: nothing to unload, no icon to remove.
+        unloaded = true;
+        return false;
+    }
+
+    if (const std::optional<QString> proxy = startup::proxyText(store))
+        setProxy(*proxy);
+    run.state.dailyLimit = startup::dailyLimit(store);
+
+    const startup::Timers timers = startup::timersFor(startup::alwaysConnected(store));
+    if (timers.timer1)
+        dialUpTimer.start();
+    if (timers.timer2)
+        splashTimer.start();
+    if (timers.timer3)
+        alwaysTimer.start();
+
+    trayIcon.show();
+    listener.listen();
+    return true;
+}
+
+void TrayController::unload()
+{
+    if (unloaded)
+        return;
+    unloaded = true;
+    run.abandon();
+    dialUpTimer.stop();
+    splashTimer.stop();
+    alwaysTimer.stop();
+    trayIcon.hide();
+    menu.hide();
+    if (splashWindow)
+        splashWindow->hide();
+    if (aboutWindow)
+        aboutWindow->hide();
+    status.hide();
+    listener.reply();
+    emit ended();
+}
+
+CheckerAboutWindow *TrayController::about()
+{
+    aboutDeferred = false;
+    if (!aboutWindow) {
+        aboutWindow = std::make_unique<CheckerAboutWindow>();
+        aboutWindow->ui.Label1->setText(aboutWindow->ui.Label1->text() + version);
+        connect(aboutWindow.get(), &CheckerAboutWindow::unloaded, this,
+                &TrayController::aboutClosed);
+    }
+    return aboutWindow.get();
+}
+
+// The close box unloads the About window; the next "&About" loads a new one.
+void TrayController::aboutClosed()
+{
+    aboutDeferred = false;
+    aboutWindow.release()->deleteLater();
+}
+
+void TrayController::dialUpTick()
+{
+    if (!unloaded)
+        scheduler.dialUpTick();
+}
+
+void TrayController::hideSplash()
+{
+    splashTimer.stop();
+    if (splashWindow)
+        splashWindow->hide();
+}
+
+void TrayController::alwaysTick()
+{
+    if (!unloaded)
+        scheduler.alwaysTick();
+}
+
+void TrayController::showStatus()
+{
+    status.show();
+}
+
+void TrayController::showAbout()
+{
+    CheckerAboutWindow *window = about();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void TrayController::checkNowChosen()
+{
+    if (!unloaded)
+        scheduler.checkNow();
+}
+
+void TrayController::launchConfig()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/config");
+    if (!QProcess::startDetached(path, {}))
+        msgbox::show(QStringLiteral("Config Program Not Correctly Installed!"), msgbox::Critical,
+                     QStringLiteral("Error:"));
+}
+
+void TrayController::exitChosen()
+{
+    unload();
+}
+
+void TrayController::closeRequestArrived()
+{
+    unload();
+}
+
+// The session is ending: unload as Exit does.
+void TrayController::sessionEnding()
+{
+    unload();
+}
