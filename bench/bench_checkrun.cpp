@@ -26,6 +26,7 @@
 #include "ConnectionTest.h"
 #include "DateText.h"
 #include "Layout.h"
+#include "MessageBoxes.h"
 #include "PageDownload.h"
 #include "PageGenerator.h"
 #include "StatusWindowHost.h"
@@ -171,8 +172,9 @@ int run(const QString &base, int count)
     AlwaysConnected connection;
     NoBrowser browser;
     CountingStatus status(store);
+    MessageBoxes prompts;
     SystemClock clock;
-    CheckRun checkRun(store, download, connection, browser, status, clock);
+    CheckRun checkRun(store, download, connection, browser, prompts, status, clock);
     status.window.attach(checkRun.state);
 
     QElapsedTimer timer;

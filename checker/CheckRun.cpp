@@ -4,9 +4,9 @@
 #include "ConnectionTest.h"
 #include "DateText.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "PageDownload.h"
 #include "PageText.h"
+#include "Prompts.h"
 #include "Store.h"
 
 #include <limits>
@@ -47,9 +47,9 @@ QString retryPrompt(const QString &url)
 } // namespace
 
 CheckRun::CheckRun(Store &store, PageFetcher &fetcher, ConnectionTest &connection, Browser &browser,
-                   StatusDisplay &status, const Clock &clock)
-    : store(store), fetcher(fetcher), connection(connection), browser(browser), status(status),
-      clock(clock)
+                   Prompts &prompts, StatusDisplay &status, const Clock &clock)
+    : store(store), fetcher(fetcher), connection(connection), browser(browser), prompts(prompts),
+      status(status), clock(clock)
 {
 }
 
@@ -169,10 +169,10 @@ CheckRun::Next CheckRun::failedDownload(const QString &url)
     ++retryCount;
     if (retryCount != PromptingRetry)
         return Next::SameAction;
-    const int answer = msgbox::show(retryPrompt(url), msgbox::YesNoCritical, ErrorTitle);
+    const Answer answer = prompts.ask({PromptKind::YesNoError, ErrorTitle, retryPrompt(url)});
     if (abandoned)
         return Next::Stop;
-    if (answer == msgbox::No)
+    if (answer == Answer::No)
         return Next::NextAction;
     retryCount = 0;
     return Next::SameAction;
@@ -193,19 +193,19 @@ CheckRun::Next CheckRun::decide(const QString &text, const QString &description,
     if (text != rememberedText)
         return Next::NextAction; // the page moves on its own; nothing to report
     rememberedText.clear();
-    const int answer =
-        msgbox::show(updatePrompt(description, check, url), msgbox::YesNoInformation, UpdatedTitle);
+    const Answer answer = prompts.ask(
+        {PromptKind::YesNoInformation, UpdatedTitle, updatePrompt(description, check, url)});
     if (abandoned)
         return Next::Stop;
-    if (answer != msgbox::No)
+    if (answer != Answer::No)
         browser.open(url);
     return Next::NextAction;
 }
 
 void CheckRun::noConnection()
 {
-    msgbox::show(QStringLiteral("Couldn't Proceed. Possibly disconnected?"), msgbox::Critical,
-                 ErrorTitle);
+    prompts.ask({PromptKind::Error, ErrorTitle,
+                 QStringLiteral("Couldn't Proceed. Possibly disconnected?")});
     state.inProgress = false;
 }
 

@@ -7,6 +7,7 @@ class Browser;
 class Clock;
 class ConnectionTest;
 class PageFetcher;
+class Prompts;
 class Store;
 
 // The status window's controls as the check run writes them. Writing must work
@@ -40,7 +41,7 @@ class CheckRun
 {
 public:
     CheckRun(Store &store, PageFetcher &fetcher, ConnectionTest &connection, Browser &browser,
-             StatusDisplay &status, const Clock &clock);
+             Prompts &prompts, StatusDisplay &status, const Clock &clock);
 
     // Applies the admission rule, then runs the whole list. Returns when the
     // run has ended, was refused, or was abandoned.
@@ -70,6 +71,7 @@ private:
     PageFetcher &fetcher;
     ConnectionTest &connection;
     Browser &browser;
+    Prompts &prompts;
     StatusDisplay &status;
     const Clock &clock;
     bool abandoned = false;

@@ -3,7 +3,7 @@
 #include "CheckRun.h"
 #include "ConnectionTest.h"
 #include "Intervals.h"
-#include "MessageBox.h"
+#include "Prompts.h"
 
 #include <utility>
 
@@ -24,8 +24,9 @@ template <typename Counter> bool checkpointDue(Counter &ticks)
 
 } // namespace
 
-Scheduler::Scheduler(RunState &state, ConnectionTest &connection, std::function<void()> requestRun)
-    : state(state), connection(connection), requestRun(std::move(requestRun))
+Scheduler::Scheduler(RunState &state, ConnectionTest &connection, Prompts &prompts,
+                     std::function<void()> requestRun)
+    : state(state), connection(connection), prompts(prompts), requestRun(std::move(requestRun))
 {
 }
 
@@ -52,15 +53,15 @@ void Scheduler::alwaysTick()
 void Scheduler::checkNow()
 {
     if (state.inProgress) {
-        msgbox::show(QStringLiteral("Checking currently in progress. Please try again later."),
-                     msgbox::Critical, QStringLiteral("Error:"));
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
+                     QStringLiteral("Checking currently in progress. Please try again later.")});
         return;
     }
-    const int answer =
-        msgbox::show(QStringLiteral("All security checks will be overridden. Are you sure you "
-                                    "have a working internet connection running?"),
-                     msgbox::YesNoQuestion, QStringLiteral("Question:"));
-    if (answer == msgbox::No)
+    const Answer answer =
+        prompts.ask({PromptKind::Question, QStringLiteral("Question:"),
+                     QStringLiteral("All security checks will be overridden. Are you sure you "
+                                    "have a working internet connection running?")});
+    if (answer == Answer::No)
         return;
     state.overrideFlag = true;
     requestRun();

@@ -4,6 +4,7 @@
 #include <functional>
 
 class ConnectionTest;
+class Prompts;
 struct RunState;
 
 // The two hourly schedules and Check Now. Each schedule counts its timer's
@@ -12,7 +13,8 @@ struct RunState;
 class Scheduler
 {
 public:
-    Scheduler(RunState &state, ConnectionTest &connection, std::function<void()> requestRun);
+    Scheduler(RunState &state, ConnectionTest &connection, Prompts &prompts,
+              std::function<void()> requestRun);
 
     // Dial-up schedule (dialUpTimer): at a checkpoint, a run while the connection
     // is up; no connection re-arms the next one.
@@ -31,5 +33,6 @@ public:
 private:
     RunState &state;
     ConnectionTest &connection;
+    Prompts &prompts;
     std::function<void()> requestRun;
 };

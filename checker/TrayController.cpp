@@ -2,8 +2,8 @@
 
 #include "CheckerAboutWindow.h"
 #include "Intervals.h"
-#include "MessageBox.h"
 #include "Pictures.h"
+#include "Prompts.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
 #include "StatusWindow.h"
@@ -13,9 +13,10 @@
 
 TrayController::TrayController(const CheckerParts &parts, QObject *parent)
     : QObject(parent), store(parts.store), setProxy(parts.setProxy), status(parts.store),
-      run(parts.store, parts.pageDownload, parts.connection, parts.browser, status, parts.clock),
-      scheduler(run.state, parts.connection, [this] { run.request(); }),
-      listener(QStringLiteral("Quorlin"))
+      run(parts.store, parts.pageDownload, parts.connection, parts.browser, parts.prompts, status,
+          parts.clock),
+      scheduler(run.state, parts.connection, parts.prompts, [this] { run.request(); }),
+      listener(QStringLiteral("Quorlin")), prompts(parts.prompts)
 {
     status.attach(run.state);
 
@@ -78,9 +79,9 @@ bool TrayController::load()
     splashWindow->show();
 
     if (!startup::hasActions(store)) {
-        msgbox::show(QStringLiteral("Quorlin Found No Configured Events. Please Run The "
-                                    "Contfigurator. Closing..."),
-                     msgbox::Critical, QStringLiteral("Quorlin Error:"));
+        prompts.ask({PromptKind::Error, QStringLiteral("Quorlin Error:"),
+                     QStringLiteral("Quorlin Found No Configured Events. Please Run The "
+                                    "Contfigurator. Closing...")});
         // The program ends here: nothing to unload, no icon to remove.
         unloaded = true;
         return false;
@@ -184,8 +185,8 @@ void TrayController::launchConfig()
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/config");
     if (!QProcess::startDetached(path, {}))
-        msgbox::show(QStringLiteral("Config Program Not Correctly Installed!"), msgbox::Critical,
-                     QStringLiteral("Error:"));
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
+                     QStringLiteral("Config Program Not Correctly Installed!")});
 }
 
 void TrayController::exitChosen()

@@ -19,16 +19,19 @@ class ConnectionTest;
 class SplashWindow;
 class CheckerAboutWindow;
 class PageFetcher;
+class Prompts;
 class Store;
 
 // What the checker works with: the store, the page download (Inet1) with its
-// proxy setting, the connection test, the browser hand-off and the clock.
+// proxy setting, the connection test, the browser hand-off, the prompts and
+// the clock.
 struct CheckerParts {
     Store &store;
     PageFetcher &pageDownload;
     std::function<void(const QString &)> setProxy;
     ConnectionTest &connection;
     Browser &browser;
+    Prompts &prompts;
     const Clock &clock;
 };
 
@@ -99,4 +102,5 @@ private:
     // Loaded at start-up, its widgets not yet made.
     bool aboutDeferred = false;
     bool unloaded = false;
+    Prompts &prompts;
 };

@@ -1,6 +1,7 @@
 #include "Browser.h"
 #include "ConnectionTest.h"
 #include "DateText.h"
+#include "MessageBoxes.h"
 #include "PageDownload.h"
 #include "Pictures.h"
 #include "Store.h"
@@ -19,10 +20,11 @@ int main(int argc, char *argv[])
     PageDownload pageDownload;
     ConnectionTest connection;
     Browser browser;
+    MessageBoxes prompts;
     SystemClock clock;
     TrayController tray({store, pageDownload,
                          [&pageDownload](const QString &proxy) { pageDownload.setProxy(proxy); },
-                         connection, browser, clock});
+                         connection, browser, prompts, clock});
     // Ends every event loop, also the one a run waits in.
     QObject::connect(&tray, &TrayController::ended, &app, [] { QCoreApplication::exit(0); });
     if (!tray.load())

@@ -3,15 +3,15 @@
 #include "ActionEditing.h"
 #include "ActionListWindow.h"
 #include "HelpTexts.h"
-#include "MessageBox.h"
 #include "MouseOverHelp.h"
+#include "Prompts.h"
 #include "WindowPlacement.h"
 #include "ui_ActionEditor.h"
 
 #include <QCloseEvent>
 
-ActionEditor::ActionEditor(ActionListWindow &owner)
-    : ui(std::make_unique<Ui::ActionEditor>()), listWindow(owner)
+ActionEditor::ActionEditor(ActionListWindow &owner, Prompts &prompts)
+    : ui(std::make_unique<Ui::ActionEditor>()), listWindow(owner), prompts(prompts)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -57,7 +57,7 @@ void ActionEditor::accept()
     const QString check = ui->Text3->text();
     const QString missing = editing::missingField(description, url, check);
     if (!missing.isEmpty()) {
-        msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"), missing}, this);
         return;
     }
     const bool adding = windowTitle() == editing::AddCaption;
@@ -65,7 +65,7 @@ void ActionEditor::accept()
         adding ? editing::add(listWindow.store(), listWindow.state(), description, url, check)
                : editing::modify(listWindow.store(), listWindow.state(), description, url, check);
     if (!error.isEmpty()) {
-        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"), error}, this);
         return;
     }
     listWindow.setEnabled(true);

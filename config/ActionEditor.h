@@ -8,6 +8,7 @@ namespace Ui
 class ActionEditor;
 }
 class ActionListWindow;
+class Prompts;
 
 // The action editor: Description, URL and Check String of a new action or of
 // the one selected in the action list window. Its caption is its mode (see
@@ -17,7 +18,7 @@ class ActionEditor : public QWidget
     Q_OBJECT
 
 public:
-    explicit ActionEditor(ActionListWindow &owner);
+    ActionEditor(ActionListWindow &owner, Prompts &prompts);
     ~ActionEditor() override;
 
     void fill(const QString &description, const QString &url, const QString &check);
@@ -33,4 +34,5 @@ private:
 
     std::unique_ptr<Ui::ActionEditor> ui;
     ActionListWindow &listWindow;
+    Prompts &prompts;
 };

@@ -5,9 +5,9 @@
 #include "ConfigAboutWindow.h"
 #include "HelpTexts.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "MouseOverHelp.h"
 #include "Pictures.h"
+#include "Prompts.h"
 #include "Restart.h"
 #include "SettingsDialog.h"
 #include "WindowPlacement.h"
@@ -18,8 +18,8 @@
 #include <QGuiApplication>
 #include <QSignalBlocker>
 
-ActionListWindow::ActionListWindow(QWidget *parent)
-    : QWidget(parent), ui(std::make_unique<Ui::ActionListWindow>()),
+ActionListWindow::ActionListWindow(Prompts &prompts, QWidget *parent)
+    : QWidget(parent), ui(std::make_unique<Ui::ActionListWindow>()), prompts(prompts),
       programFolder(QCoreApplication::applicationDirPath())
 {
     ui->setupUi(this);
@@ -129,8 +129,9 @@ void ActionListWindow::modifyAction()
 {
     const QString row = selectedRowText();
     if (row.isEmpty()) {
-        msgbox::show(QStringLiteral("Please select the action to modify from the list!"),
-                     msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
+                     QStringLiteral("Please select the action to modify from the list!")},
+                    this);
         return;
     }
     ActionEditor *window = editor();
@@ -143,16 +144,18 @@ void ActionListWindow::deleteAction()
 {
     const QString row = selectedRowText();
     if (row.isEmpty()) {
-        msgbox::show(QStringLiteral("Please select the action to delete from the list!"),
-                     msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
+                     QStringLiteral("Please select the action to delete from the list!")},
+                    this);
         return;
     }
-    if (msgbox::show(QStringLiteral("Really Remove Action ' ") + row + QStringLiteral(" ' ?"),
-                     msgbox::YesNoQuestion, QStringLiteral("Question:"), this) == msgbox::No)
+    if (prompts.ask({PromptKind::Question, QStringLiteral("Question:"),
+                     QStringLiteral("Really Remove Action ' ") + row + QStringLiteral(" ' ?")},
+                    this) == Answer::No)
         return;
     const QString error = editing::remove(settingsStore, editorState, row);
     if (!error.isEmpty()) {
-        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"), error}, this);
         return;
     }
     removeSelectedRow();
@@ -171,7 +174,7 @@ void ActionListWindow::openAbout()
 void ActionListWindow::closeEditor()
 {
     if (editorState.changesMade)
-        restart::restartChecker(settingsStore, programFolder, this);
+        restart::restartChecker(settingsStore, programFolder, prompts, this);
     endProgram();
 }
 
@@ -197,7 +200,7 @@ QString ActionListWindow::selectedRowText() const
 ActionEditor *ActionListWindow::editor()
 {
     if (!loadedEditor) {
-        loadedEditor = new ActionEditor(*this);
+        loadedEditor = new ActionEditor(*this, prompts);
         keepAboveOwner(loadedEditor, this);
     }
     return loadedEditor;
@@ -206,7 +209,7 @@ ActionEditor *ActionListWindow::editor()
 SettingsDialog *ActionListWindow::settings()
 {
     if (!loadedSettings) {
-        loadedSettings = new SettingsDialog(*this);
+        loadedSettings = new SettingsDialog(*this, prompts);
         keepAboveOwner(loadedSettings, this);
     }
     return loadedSettings;

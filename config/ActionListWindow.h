@@ -14,16 +14,18 @@ class ActionListWindow;
 class ActionEditor;
 class SettingsDialog;
 class ConfigAboutWindow;
+class Prompts;
 
 // The action list window: the editor's main window. It lists the actions,
 // adds and modifies them through the action editor, deletes them itself, and
-// owns the state that the editor's other windows share.
+// owns the state that the editor's other windows share. Its prompts, and those
+// of the windows it opens, each belong to the window that asks.
 class ActionListWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ActionListWindow(QWidget *parent = nullptr);
+    explicit ActionListWindow(Prompts &prompts, QWidget *parent = nullptr);
     ~ActionListWindow() override;
 
     EditorState &state() { return editorState; }
@@ -71,6 +73,7 @@ private:
     void endProgram();
 
     std::unique_ptr<Ui::ActionListWindow> ui;
+    Prompts &prompts;
     Store settingsStore;
     EditorState editorState;
     QString programFolder;

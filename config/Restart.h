@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class Prompts;
 class QWidget;
 class Store;
 
@@ -16,7 +17,8 @@ QString checkerPath(const QString &programFolder);
 // Tells the user, deletes "CheckDate" so that the once-a-day limit does not
 // hold back the new checker, asks every running checker to close, and starts
 // the checker from `programFolder`; when it cannot be started, says so.
-// Returns whether the new checker was started. Its boxes stay above `owner`.
-bool restartChecker(Store &store, const QString &programFolder, QWidget *owner = nullptr);
+// Returns whether the new checker was started. Its prompts belong to `owner`.
+bool restartChecker(Store &store, const QString &programFolder, Prompts &prompts,
+                    QWidget *owner = nullptr);
 
 } // namespace restart

@@ -3,16 +3,16 @@
 #include "ActionListWindow.h"
 #include "HelpTexts.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "MouseOverHelp.h"
+#include "Prompts.h"
 #include "SettingsEditing.h"
 #include "WindowPlacement.h"
 #include "ui_SettingsDialog.h"
 
 #include <QCloseEvent>
 
-SettingsDialog::SettingsDialog(ActionListWindow &owner)
-    : ui(std::make_unique<Ui::SettingsDialog>()), listWindow(owner)
+SettingsDialog::SettingsDialog(ActionListWindow &owner, Prompts &prompts)
+    : ui(std::make_unique<Ui::SettingsDialog>()), listWindow(owner), prompts(prompts)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -61,9 +61,10 @@ void SettingsDialog::limitToggled()
 {
     if (ui->Check3->isChecked())
         return;
-    msgbox::show(QStringLiteral("Quorlin will now check for updates every 1 hour.\r\n"
-                                "This will take up some more bandwidth."),
-                 msgbox::Information, QStringLiteral("Information:"), this);
+    prompts.ask({PromptKind::Information, QStringLiteral("Information:"),
+                 QStringLiteral("Quorlin will now check for updates every 1 hour.\r\n"
+                                "This will take up some more bandwidth.")},
+                this);
 }
 
 // Save: checks the proxy fields, writes the options and leaves.
@@ -77,12 +78,12 @@ void SettingsDialog::save()
     options.always = ui->Check2->isChecked();
     const QString missing = settingsdialog::missingProxyField(options);
     if (!missing.isEmpty()) {
-        msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"), missing}, this);
         return;
     }
     const QString error = settingsdialog::save(listWindow.store(), listWindow.state(), options);
     if (!error.isEmpty()) {
-        msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
+        prompts.ask({PromptKind::Error, QStringLiteral("Error:"), error}, this);
         return;
     }
     listWindow.setEnabled(true);

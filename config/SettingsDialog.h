@@ -8,6 +8,7 @@ namespace Ui
 class SettingsDialog;
 }
 class ActionListWindow;
+class Prompts;
 
 // The settings dialog: proxy, once-a-day limit and always-connected options
 // of "!Settings". It loads its controls from the store each time it is brought
@@ -19,7 +20,7 @@ class SettingsDialog : public QWidget
     Q_OBJECT
 
 public:
-    explicit SettingsDialog(ActionListWindow &owner);
+    SettingsDialog(ActionListWindow &owner, Prompts &prompts);
     ~SettingsDialog() override;
 
     // Brings the dialog up and loads its controls afresh from the store.
@@ -42,4 +43,5 @@ private:
 
     std::unique_ptr<Ui::SettingsDialog> ui;
     ActionListWindow &listWindow;
+    Prompts &prompts;
 };

@@ -1,6 +1,6 @@
 #include "ActionListWindow.h"
 #include "CloseChannel.h"
-#include "MessageBox.h"
+#include "MessageBoxes.h"
 #include "Pictures.h"
 
 #include <QApplication>
@@ -13,14 +13,15 @@ int main(int argc, char *argv[])
     // Two editors would each count the list from their own copy of it and
     // overwrite each other's changes: a second start hands over to the first
     // and ends without touching the store.
+    MessageBoxes prompts;
     SoleInstance instance(QStringLiteral("config"));
     if (!instance.claim()) {
         if (!instance.askToComeForward())
-            msgbox::show(QStringLiteral("Quorlin Config is already running!"), msgbox::Information,
-                         QStringLiteral("Information:"));
+            prompts.ask({PromptKind::Information, QStringLiteral("Information:"),
+                         QStringLiteral("Quorlin Config is already running!")});
         return 0;
     }
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(prompts);
     instance.setComeForward([&listWindow] { return listWindow.bringForward(); });
     listWindow.show();
     return app.exec();

@@ -6,6 +6,7 @@
 #include "HttpTestServer.h"
 #include "Layout.h"
 #include "PageDownload.h"
+#include "ScriptedPrompts.h"
 #include "Store.h"
 #include "TrayController.h"
 
@@ -53,20 +54,29 @@ inline QByteArray pageWith(const QByteArray &text)
 }
 
 // The checker's main window over a real store and a real page download, with
-// the connection, the browser and the clock under the test's control. Make it
-// after the test's TestHome, so that the store is the test's own.
+// the connection, the browser, the prompts and the clock under the test's
+// control. Make it after the test's TestHome, so that the store is the test's
+// own.
 class CheckerBench
 {
 public:
+    // The tray's prompts are answered by `prompts`, or go to `shown` (the real
+    // message boxes of a desktop test) when given.
+    explicit CheckerBench(Prompts *shown = nullptr)
+        : tray{CheckerParts{store, pageDownload,
+                            [this](const QString &proxy) { proxies.append(proxy); }, connection,
+                            browser, shown ? *shown : prompts, clock}}
+    {
+    }
+
     Store store;
     PageDownload pageDownload{10};
     FakeConnection connection;
     RecordingBrowser browser;
+    ScriptedPrompts prompts;
     FixedClock clock;
     QStringList proxies;
-    TrayController tray{CheckerParts{store, pageDownload,
-                                     [this](const QString &proxy) { proxies.append(proxy); },
-                                     connection, browser, clock}};
+    TrayController tray;
 
     // This process's entry in the close-request channel.
     static QString channelEntry()

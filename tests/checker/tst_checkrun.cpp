@@ -1,7 +1,7 @@
 #include "CheckRun.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "RunFakes.h"
+#include "ScriptedPrompts.h"
 #include "Store.h"
 #include "TestHome.h"
 
@@ -88,7 +88,7 @@ private:
     std::unique_ptr<RecordingStatus> status;
     std::unique_ptr<FixedClock> clock;
     std::unique_ptr<CheckRun> run;
-    std::unique_ptr<MessageBoxScript> boxes;
+    std::unique_ptr<ScriptedPrompts> boxes;
     int actions = 0;
 };
 
@@ -101,15 +101,16 @@ void TestCheckRun::init()
     browser = std::make_unique<RecordingBrowser>();
     status = std::make_unique<RecordingStatus>();
     clock = std::make_unique<FixedClock>();
-    run = std::make_unique<CheckRun>(*store, *fetcher, *connection, *browser, *status, *clock);
-    boxes = std::make_unique<MessageBoxScript>();
+    boxes = std::make_unique<ScriptedPrompts>();
+    run = std::make_unique<CheckRun>(*store, *fetcher, *connection, *browser, *boxes, *status,
+                                     *clock);
     actions = 0;
 }
 
 void TestCheckRun::cleanup()
 {
-    boxes.reset();
     run.reset();
+    boxes.reset();
     store.reset();
     home.reset();
 }
@@ -161,16 +162,16 @@ void TestCheckRun::emptyCheckStringAlwaysFound()
 
 void TestCheckRun::missingTwiceWithTheSameText_data()
 {
-    QTest::addColumn<int>("answer");
+    QTest::addColumn<Answer>("answer");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("Yes opens the page") << msgbox::Yes << true;
-    QTest::newRow("No does not") << msgbox::No << false;
-    QTest::newRow("any other answer counts as Yes") << msgbox::Ok << true;
+    QTest::newRow("Yes opens the page") << Answer::Yes << true;
+    QTest::newRow("No does not") << Answer::No << false;
+    QTest::newRow("any other answer counts as Yes") << Answer::Ok << true;
 }
 
 void TestCheckRun::missingTwiceWithTheSameText()
 {
-    QFETCH(int, answer);
+    QFETCH(Answer, answer);
     QFETCH(bool, opens);
     const QString url = QStringLiteral("http://www.example.com/download.html");
     addAction(QStringLiteral("My Tool"), url, QStringLiteral("version 2.25"));
@@ -199,7 +200,7 @@ void TestCheckRun::missingThenFound()
     fetcher->pages[a] = {page(QStringLiteral("v0")), page(QStringLiteral("v1"))};
     // B's first text equals A's first: nothing of A may be remembered for B.
     fetcher->pages[b] = {page(QStringLiteral("v0"))};
-    boxes->answer(msgbox::No);
+    boxes->answer(Answer::No);
     run->request();
 
     QCOMPARE(fetcher->fetched, (QStringList{a, a, b, b}));
@@ -224,7 +225,7 @@ void TestCheckRun::letterCaseCounts()
     const QString a = QStringLiteral("http://a/");
     addAction(QStringLiteral("A"), a, QStringLiteral("Version 2"));
     fetcher->pages[a] = {page(QStringLiteral("version 2"))};
-    boxes->answer(msgbox::No);
+    boxes->answer(Answer::No);
     run->request();
     QCOMPARE(fetcher->fetched.size(), 2);
     QCOMPARE(boxes->boxes.size(), 1);
@@ -238,16 +239,16 @@ void TestCheckRun::retries()
     addAction(QStringLiteral("Gone"), a, QStringLiteral("x"));
     addAction(QStringLiteral("B"), b, QStringLiteral("b"));
     fetcher->pages[b] = {page(QStringLiteral("b"))};
-    boxes->answer(msgbox::Yes);
-    boxes->answer(msgbox::No);
+    boxes->answer(Answer::Yes);
+    boxes->answer(Answer::No);
     QStringList labelsAtPrompt;
-    boxes->whileShown = [&](const MessageBoxScript::Box &) { labelsAtPrompt << status->label2; };
+    boxes->whileShown = [&](const ScriptedPrompts::Box &) { labelsAtPrompt << status->label2; };
     run->request();
 
     // Two silent retries, the prompt, three more attempts, the prompt again.
     QCOMPARE(fetcher->fetched, (QStringList{a, a, a, a, a, a, b}));
     QCOMPARE(boxes->boxes.size(), 2);
-    for (const MessageBoxScript::Box &box : boxes->boxes) {
+    for (const ScriptedPrompts::Box &box : boxes->boxes) {
         QCOMPARE(box.text, retryPrompt(a));
         QCOMPARE(box.flags, 20);
         QCOMPARE(box.title, QStringLiteral("Quorlin Error:"));
@@ -280,7 +281,7 @@ void TestCheckRun::error404PromptsAtOnce()
     addAction(QStringLiteral("A"), a, QStringLiteral("v1"));
     // Even with the check string on the page, the 404 text counts as a failure.
     fetcher->pages[a] = {body, page(QStringLiteral("v1"))};
-    boxes->answer(msgbox::Yes);
+    boxes->answer(Answer::Yes);
     run->request();
 
     QCOMPARE(fetcher->fetched, (QStringList{a, a}));
@@ -490,13 +491,13 @@ void TestCheckRun::secondRequestWhileAPromptIsOpen()
         fetcher->pages[a] = {QStringLiteral("changed")};
     fetcher->pages[QStringLiteral("http://b/")] = {QStringLiteral("x")};
     int fetchesAtPrompt = -1;
-    boxes->whileShown = [&](const MessageBoxScript::Box &) {
+    boxes->whileShown = [&](const ScriptedPrompts::Box &) {
         fetchesAtPrompt = int(fetcher->fetched.size());
         if (override)
             run->state.overrideFlag = true;
         run->request();
     };
-    boxes->answer(msgbox::No);
+    boxes->answer(Answer::No);
     run->request();
 
     QCOMPARE(boxes->boxes.size(), 1);
@@ -531,8 +532,8 @@ void TestCheckRun::abandonDuringAPrompt()
     addAction(QStringLiteral("B"), QStringLiteral("http://b/"), QStringLiteral("x"));
     if (!retryPrompt)
         fetcher->pages[a] = {QStringLiteral("changed")};
-    boxes->whileShown = [&](const MessageBoxScript::Box &) { run->abandon(); };
-    boxes->answer(msgbox::Yes);
+    boxes->whileShown = [&](const ScriptedPrompts::Box &) { run->abandon(); };
+    boxes->answer(Answer::Yes);
     run->request();
     const qsizetype fetches = retryPrompt ? 3 : 2;
 
@@ -567,7 +568,7 @@ void TestCheckRun::abandonDuringTheNoConnectionMessage()
 {
     addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
     connection->up = false;
-    boxes->whileShown = [&](const MessageBoxScript::Box &) { run->abandon(); };
+    boxes->whileShown = [&](const ScriptedPrompts::Box &) { run->abandon(); };
     run->request();
     QCOMPARE(boxes->boxes.size(), 1);
     QCOMPARE(run->state.inProgress, false);

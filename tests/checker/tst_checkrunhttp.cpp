@@ -4,9 +4,9 @@
 #include "DateText.h"
 #include "HttpTestServer.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "PageDownload.h"
 #include "RunFakes.h"
+#include "ScriptedPrompts.h"
 #include "Store.h"
 #include "TestHome.h"
 
@@ -96,10 +96,10 @@ void TestCheckRunHttp::threeActions()
     Browser browser;
     RecordingStatus status;
     const SystemClock clock;
-    CheckRun run(store, download, connection, browser, status, clock);
-    MessageBoxScript boxes;
-    boxes.answer(msgbox::No);
-    boxes.answer(msgbox::No);
+    ScriptedPrompts boxes;
+    CheckRun run(store, download, connection, browser, boxes, status, clock);
+    boxes.answer(Answer::No);
+    boxes.answer(Answer::No);
     run.state.overrideFlag = true;
     run.request();
 
@@ -149,9 +149,9 @@ void TestCheckRunHttp::updatedPageOpensInTheBrowser()
     Browser browser;
     RecordingStatus status;
     const SystemClock clock;
-    CheckRun run(store, download, connection, browser, status, clock);
-    MessageBoxScript boxes;
-    boxes.answer(msgbox::Yes);
+    ScriptedPrompts boxes;
+    CheckRun run(store, download, connection, browser, boxes, status, clock);
+    boxes.answer(Answer::Yes);
     run.request();
 
     QCOMPARE(boxes.boxes.size(), 1);
@@ -180,8 +180,8 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     Browser browser;
     RecordingStatus status;
     const SystemClock clock;
-    CheckRun run(store, download, connection, browser, status, clock);
-    MessageBoxScript boxes;
+    ScriptedPrompts boxes;
+    CheckRun run(store, download, connection, browser, boxes, status, clock);
     // The program is told to end while the run waits in the download.
     QTimer::singleShot(300, [&] { run.abandon(); });
     QElapsedTimer elapsed;

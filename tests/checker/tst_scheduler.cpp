@@ -1,7 +1,7 @@
 #include "CheckRun.h"
 #include "CheckerBench.h"
-#include "MessageBox.h"
 #include "Scheduler.h"
+#include "ScriptedPrompts.h"
 #include "StatusWindowHost.h"
 #include "TestHome.h"
 
@@ -48,9 +48,10 @@ public:
     FakeConnection connection;
     RecordingBrowser browser;
     FixedClock clock;
+    ScriptedPrompts prompts;
     StatusWindowHost status{store};
-    CheckRun run{store, pageDownload, connection, browser, status, clock};
-    Scheduler scheduler{run.state, connection, [this] { run.request(); }};
+    CheckRun run{store, pageDownload, connection, browser, prompts, status, clock};
+    Scheduler scheduler{run.state, connection, prompts, [this] { run.request(); }};
 };
 
 class TestScheduler : public QObject
@@ -89,9 +90,10 @@ void TestScheduler::checkpointsOnTicks()
     QFETCH(bool, always);
     RunState state;
     FakeConnection connection;
+    ScriptedPrompts prompts;
     QList<int> requests;
     int tick = 0;
-    Scheduler scheduler(state, connection, [&] { requests.append(tick); });
+    Scheduler scheduler(state, connection, prompts, [&] { requests.append(tick); });
     for (tick = 1; tick <= 181; ++tick) {
         if (always)
             scheduler.alwaysTick();
@@ -109,8 +111,9 @@ void TestScheduler::dialUpNoConnectionRearmsOnlyAtCheckpoints()
     RunState state;
     FakeConnection connection;
     connection.up = false;
+    ScriptedPrompts prompts;
     int requests = 0;
-    Scheduler scheduler(state, connection, [&] { ++requests; });
+    Scheduler scheduler(state, connection, prompts, [&] { ++requests; });
     state.connectionServed = true;
     scheduler.dialUpTick();
     QCOMPARE(state.connectionServed, false);
@@ -127,8 +130,9 @@ void TestScheduler::alwaysCheckpointDuringRunRequestsNothing()
 {
     RunState state;
     FakeConnection connection;
+    ScriptedPrompts prompts;
     int requests = 0;
-    Scheduler scheduler(state, connection, [&] { ++requests; });
+    Scheduler scheduler(state, connection, prompts, [&] { ++requests; });
     state.inProgress = true;
     scheduler.alwaysTick();
     QCOMPARE(requests, 0);
@@ -145,7 +149,7 @@ void TestScheduler::dialUpRunsOncePerConnection()
 {
     RunBench bench;
     bench.run.state.dailyLimit = 0;
-    MessageBoxScript script;
+    ScriptedPrompts &script = bench.prompts;
 
     bench.dialUpTicks(180); // three hours with the connection up
     QCOMPARE(bench.runs(), 1);
@@ -166,7 +170,7 @@ void TestScheduler::dailyLimitHoldsScheduledRunsButNotCheckNow()
 {
     RunBench bench;
     bench.run.state.dailyLimit = 1;
-    MessageBoxScript script;
+    ScriptedPrompts &script = bench.prompts;
 
     bench.alwaysTicks(1);
     QCOMPARE(bench.runs(), 1);
@@ -178,7 +182,7 @@ void TestScheduler::dailyLimitHoldsScheduledRunsButNotCheckNow()
     QCOMPARE(bench.server.hits("/page1"), 1);
     QCOMPARE(bench.store.read(layout::Settings, layout::TDate), QStringLiteral("03-14-2026"));
 
-    script.answer(msgbox::Yes);
+    script.answer(Answer::Yes);
     bench.scheduler.checkNow();
     QCOMPARE(bench.runs(), 2);
     QCOMPARE(bench.server.hits("/page1"), 2);
@@ -200,10 +204,10 @@ void TestScheduler::alwaysSkipsCheckpointDuringRun()
     RunBench bench;
     bench.server.servePage("/page1", pageWith("version 2.26"));
     bench.run.state.dailyLimit = 0;
-    MessageBoxScript script;
-    script.answer(msgbox::No);
+    ScriptedPrompts &script = bench.prompts;
+    script.answer(Answer::No);
     int hitsDuringPrompt = -1;
-    script.whileShown = [&](const MessageBoxScript::Box &box) {
+    script.whileShown = [&](const ScriptedPrompts::Box &box) {
         if (box.title != QLatin1String("Site Updated:"))
             return;
         bench.alwaysTicks(60); // ticks 2 .. 61
@@ -233,10 +237,10 @@ void TestScheduler::dialUpCheckpointDuringRunStillTestsConnection()
     RunBench bench;
     bench.server.servePage("/page1", pageWith("version 2.26"));
     bench.run.state.dailyLimit = 0;
-    MessageBoxScript script;
-    script.answer(msgbox::No);
+    ScriptedPrompts &script = bench.prompts;
+    script.answer(Answer::No);
     bool servedAfterCheckpoint = true;
-    script.whileShown = [&](const MessageBoxScript::Box &) {
+    script.whileShown = [&](const ScriptedPrompts::Box &) {
         bench.connection.up = false;
         bench.dialUpTicks(60); // checkpoint 61, connection down
         servedAfterCheckpoint = bench.run.state.connectionServed;
@@ -251,7 +255,7 @@ void TestScheduler::dialUpCheckpointDuringRunStillTestsConnection()
 void TestScheduler::checkNowBusy()
 {
     RunBench bench;
-    MessageBoxScript script;
+    ScriptedPrompts &script = bench.prompts;
     bench.run.state.inProgress = true;
     bench.scheduler.checkNow();
     QCOMPARE(script.boxes.size(), 1);
@@ -265,8 +269,8 @@ void TestScheduler::checkNowBusy()
 void TestScheduler::checkNowNoChangesNothing()
 {
     RunBench bench;
-    MessageBoxScript script;
-    script.answer(msgbox::No);
+    ScriptedPrompts &script = bench.prompts;
+    script.answer(Answer::No);
     bench.scheduler.checkNow();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].text, QuestionText);

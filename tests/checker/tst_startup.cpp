@@ -1,6 +1,6 @@
 #include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
-#include "MessageBox.h"
+#include "ScriptedPrompts.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
 #include "TestHome.h"
@@ -164,9 +164,9 @@ void TestStartup::emptyListRefusesToRun()
     if (laterEntry)
         QVERIFY(bench.store.write(layout::ActionList, QStringLiteral("2"), QStringLiteral("B")));
 
-    MessageBoxScript script;
+    ScriptedPrompts &script = bench.prompts;
     bool splashShown = false;
-    script.whileShown = [&](const MessageBoxScript::Box &) {
+    script.whileShown = [&](const ScriptedPrompts::Box &) {
         splashShown = bench.tray.splash()->isVisible();
     };
     QSignalSpy ended(&bench.tray, &TrayController::ended);
@@ -198,7 +198,7 @@ void TestStartup::configuredStartSettlesInTheTray()
     storeActions(bench.store, server);
     QVERIFY(bench.store.write(layout::Settings, layout::Limit, QStringLiteral("0")));
 
-    MessageBoxScript script;
+    ScriptedPrompts &script = bench.prompts;
     QVERIFY(bench.tray.load());
     QVERIFY(script.boxes.isEmpty());
     QCOMPARE(bench.tray.version, QStringLiteral("1.6"));
@@ -282,13 +282,13 @@ void TestStartup::closeRequestDuringRunEndsIt()
     storeActions(bench.store, server, 2);
     QVERIFY(bench.tray.load());
 
-    MessageBoxScript script;
-    script.answer(msgbox::Yes); // the question of Check Now
-    script.answer(msgbox::Yes); // the update prompt
+    ScriptedPrompts &script = bench.prompts;
+    script.answer(Answer::Yes); // the question of Check Now
+    script.answer(Answer::Yes); // the update prompt
     QSignalSpy ended(&bench.tray, &TrayController::ended);
     int confirmed = -1;
     bool iconGoneWhenConfirmed = false;
-    script.whileShown = [&](const MessageBoxScript::Box &box) {
+    script.whileShown = [&](const ScriptedPrompts::Box &box) {
         if (box.title != QLatin1String("Site Updated:"))
             return;
         std::unique_ptr<QThread> sender(QThread::create(

@@ -1,6 +1,6 @@
 #include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
-#include "MessageBox.h"
+#include "ScriptedPrompts.h"
 #include "SplashWindow.h"
 #include "StatusWindow.h"
 #include "TestHome.h"
@@ -101,7 +101,7 @@ void TestTrayMenu::launchConfigWithoutProgramSaysSo()
     // The tests' folder holds no "config" program.
     QVERIFY(
         !QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/config")).isFile());
-    MessageBoxScript script;
+    ScriptedPrompts &script = bench->prompts;
     bench->tray.configItem->trigger();
     settle();
     QCOMPARE(script.boxes.size(), 1);
@@ -161,15 +161,15 @@ void TestTrayMenu::aboutAfterCloseBoxLoadsAfresh()
 
 void TestTrayMenu::checkNowAsksFirst()
 {
-    MessageBoxScript script;
-    script.answer(msgbox::No);
+    ScriptedPrompts &script = bench->prompts;
+    script.answer(Answer::No);
     bench->tray.checkItem->trigger();
     settle();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].title, QStringLiteral("Question:"));
     QCOMPARE(server->hits("/page1"), 0);
 
-    script.answer(msgbox::Yes);
+    script.answer(Answer::Yes);
     bench->tray.checkItem->trigger();
     settle();
     QCOMPARE(bench->tray.run.state.checksSinceStart, qint16(1));

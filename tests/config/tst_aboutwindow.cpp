@@ -1,7 +1,7 @@
 #include "ConfigAboutWindow.h"
 #include "ConfigTestTools.h"
-#include "MessageBox.h"
 #include "Pictures.h"
+#include "ScriptedPrompts.h"
 #include "TestHome.h"
 
 #include <QtTest>
@@ -16,7 +16,7 @@ private slots:
     void init()
     {
         home = std::make_unique<TestHome>();
-        script = std::make_unique<MessageBoxScript>();
+        script = std::make_unique<ScriptedPrompts>();
     }
     void cleanup()
     {
@@ -34,7 +34,7 @@ private:
     ConfigAboutWindow *openAbout(ActionListWindow &listWindow);
 
     std::unique_ptr<TestHome> home;
-    std::unique_ptr<MessageBoxScript> script;
+    std::unique_ptr<ScriptedPrompts> script;
 };
 
 ConfigAboutWindow *TestAboutWindow::openAbout(ActionListWindow &listWindow)
@@ -48,7 +48,7 @@ ConfigAboutWindow *TestAboutWindow::openAbout(ActionListWindow &listWindow)
 
 void TestAboutWindow::windowDesign()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ConfigAboutWindow *about = openAbout(listWindow);
     QCOMPARE(about->windowTitle(), QStringLiteral("About Quorlin"));
     QCOMPARE(about->size(), QSize(316, 352));
@@ -86,7 +86,7 @@ void TestAboutWindow::windowDesign()
 // An ordinary sizable window whose contents stay where they are.
 void TestAboutWindow::resizingMovesNothing()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->minimumSize() != about->maximumSize());
     const QList<QWidget *> controls = about->findChildren<QWidget *>();
@@ -102,7 +102,7 @@ void TestAboutWindow::resizingMovesNothing()
 
 void TestAboutWindow::openedTwiceShowsOneWindow()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.show();
     ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->isVisible());
@@ -125,7 +125,7 @@ void TestAboutWindow::openedTwiceShowsOneWindow()
 
 void TestAboutWindow::closeBoxDiscardsWindow()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->close());
     QVERIFY(listWindow.isEnabled());

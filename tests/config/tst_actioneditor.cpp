@@ -1,7 +1,7 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
-#include "MessageBox.h"
+#include "ScriptedPrompts.h"
 #include "TestHome.h"
 
 #include <QtTest>
@@ -25,7 +25,7 @@ private slots:
     void init()
     {
         home = std::make_unique<TestHome>();
-        script = std::make_unique<MessageBoxScript>();
+        script = std::make_unique<ScriptedPrompts>();
     }
     void cleanup()
     {
@@ -63,7 +63,7 @@ private:
                        qint16 countBefore);
 
     std::unique_ptr<TestHome> home;
-    std::unique_ptr<MessageBoxScript> script;
+    std::unique_ptr<ScriptedPrompts> script;
 };
 
 ActionEditor *TestActionEditor::openNew(ActionListWindow &listWindow)
@@ -96,7 +96,7 @@ void TestActionEditor::verifyRefused(ActionListWindow &listWindow, ActionEditor 
 
 void TestActionEditor::windowDesign()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openNew(listWindow);
     QVERIFY(editor);
     QCOMPARE(editor->size(), QSize(400, 222));
@@ -151,7 +151,7 @@ void TestActionEditor::validationShowsFirstEmptyField()
     QFETCH(QString, url);
     QFETCH(QString, check);
     QFETCH(QString, message);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openNew(listWindow);
     type(editor, description, url, check);
     click(editor, QStringLiteral("Command2"));
@@ -165,7 +165,7 @@ void TestActionEditor::validationShowsFirstEmptyField()
 
 void TestActionEditor::addToEmptyList()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("My Page"), QStringLiteral("http://h/p.html"),
          QStringLiteral("version 2.25"));
@@ -194,7 +194,7 @@ void TestActionEditor::addToEmptyList()
 void TestActionEditor::addAppendsAtEnd()
 {
     fill({QStringLiteral("a"), QStringLiteral("b")});
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("c"), QStringLiteral("http://h/c.html"), QStringLiteral("v"));
     click(editor, QStringLiteral("Command2"));
@@ -208,7 +208,7 @@ void TestActionEditor::addAppendsAtEnd()
 // Texts are stored exactly as typed, through real key presses.
 void TestActionEditor::addKeepsFieldsAsTyped()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.show();
     ActionEditor *editor = openNew(listWindow);
     QVERIFY(QTest::qWaitForWindowExposed(editor));
@@ -231,7 +231,7 @@ void TestActionEditor::addKeepsFieldsAsTyped()
 
 void TestActionEditor::blankDescriptionIsAccepted()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("   "), QStringLiteral("u"), QStringLiteral("c"));
     click(editor, QStringLiteral("Command2"));
@@ -247,7 +247,7 @@ void TestActionEditor::modifyKeepingDescription()
 {
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     auto expected = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openModify(listWindow, QStringLiteral("b"));
     QCOMPARE(editor->windowTitle(), ModifyCaption);
     QVERIFY(!listWindow.isEnabled());
@@ -273,7 +273,7 @@ void TestActionEditor::modifyWithNewDescription()
 {
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     auto expected = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openModify(listWindow, QStringLiteral("b"));
     type(editor, QStringLiteral("B"), QStringLiteral("http://h/B.html"), QStringLiteral("v B"));
     click(editor, QStringLiteral("Command2"));
@@ -297,7 +297,7 @@ void TestActionEditor::modifyWithDamagedNrKeepsOtherActions()
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     Store store;
     QVERIFY(store.write(QStringLiteral("c"), layout::Nr, QStringLiteral("1")));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openModify(listWindow, QStringLiteral("c"));
     type(editor, QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("k"));
     click(editor, QStringLiteral("Command2"));
@@ -311,7 +311,7 @@ void TestActionEditor::cancelWritesNothing()
 {
     fill({QStringLiteral("a"), QStringLiteral("b")});
     const auto before = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("x"), QStringLiteral("http://h/x.html"), QStringLiteral("v"));
     click(editor, QStringLiteral("Command1"));
@@ -336,7 +336,7 @@ void TestActionEditor::closeBoxDiscardsWindow()
 {
     fill({QStringLiteral("a")});
     const auto before = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor = openModify(listWindow, QStringLiteral("a"));
     type(editor, QStringLiteral("x"), QStringLiteral("http://h/x.html"), QStringLiteral("v"));
     QVERIFY(editor->close());
@@ -357,7 +357,7 @@ void TestActionEditor::closeBoxDiscardsWindow()
 void TestActionEditor::listWindowDisabledWhileEditorShown()
 {
     fill({QStringLiteral("a")});
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.show();
     QVERIFY(listWindow.isEnabled());
 
@@ -401,7 +401,7 @@ void TestActionEditor::refusedDescription()
     Store store;
     QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("0")));
     const auto before = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor =
         adding ? openNew(listWindow) : openModify(listWindow, QStringLiteral("b"));
     type(editor, description, QStringLiteral("http://h/new.html"), QStringLiteral("v new"));
@@ -425,7 +425,7 @@ void TestActionEditor::fullListIsRefused()
     file.close();
     const auto before = storeContents();
 
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     QCOMPARE(listWindow.state().actionCount, qint16(layout::MaxPosition));
     ActionEditor *editor = openNew(listWindow);
     type(editor, QStringLiteral("one more"), QStringLiteral("u"), QStringLiteral("c"));
@@ -458,7 +458,7 @@ void TestActionEditor::failedSaveIsReported()
     QFETCH(QString, description);
     QFETCH(int, fault);
     fill({QStringLiteral("a"), QStringLiteral("b")});
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     ActionEditor *editor =
         adding ? openNew(listWindow) : openModify(listWindow, QStringLiteral("b"));
     auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault), 10);

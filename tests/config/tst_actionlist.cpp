@@ -1,7 +1,7 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
-#include "MessageBox.h"
+#include "ScriptedPrompts.h"
 #include "TestHome.h"
 
 #include <QTimer>
@@ -28,7 +28,7 @@ private slots:
     void init()
     {
         home = std::make_unique<TestHome>();
-        script = std::make_unique<MessageBoxScript>();
+        script = std::make_unique<ScriptedPrompts>();
     }
     void cleanup()
     {
@@ -54,12 +54,12 @@ private slots:
 
 private:
     std::unique_ptr<TestHome> home;
-    std::unique_ptr<MessageBoxScript> script;
+    std::unique_ptr<ScriptedPrompts> script;
 };
 
 void TestActionList::windowDesign()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     QCOMPARE(listWindow.windowTitle(), QStringLiteral("Quorlin Config"));
     QCOMPARE(listWindow.size(), QSize(378, 301));
     QCOMPARE(listWindow.windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
@@ -89,7 +89,7 @@ void TestActionList::windowDesign()
 
 void TestActionList::emptyStoreShowsEmptyList()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     QCOMPARE(rows(listWindow), QStringList());
     QCOMPARE(listWindow.state().actionCount, qint16(0));
     click(&listWindow, QStringLiteral("Command2"));
@@ -126,7 +126,7 @@ void TestActionList::listEndsAtFirstEmptyKey()
     Store store;
     for (int i = 0; i < keys.size(); ++i)
         QVERIFY(store.write(layout::ActionList, keys.at(i), values.at(i)));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     QCOMPARE(rows(listWindow), expected);
     QCOMPARE(listWindow.state().actionCount, qint16(expected.size()));
 }
@@ -134,7 +134,7 @@ void TestActionList::listEndsAtFirstEmptyKey()
 void TestActionList::selectionSetsSelectedAction()
 {
     fill({QStringLiteral("a"), QStringLiteral("b")});
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     QCOMPARE(listWindow.state().selectedAction, QString());
     selectRow(listWindow, QStringLiteral("b"));
     QCOMPARE(listWindow.state().selectedAction, QStringLiteral("b"));
@@ -150,9 +150,9 @@ void TestActionList::deleteAnsweredNoChangesNothing()
 {
     fill(FiveActions);
     const auto before = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     selectRow(listWindow, QStringLiteral("b"));
-    script->answer(msgbox::No);
+    script->answer(Answer::No);
     click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).text, QStringLiteral("Really Remove Action ' b ' ?"));
@@ -166,9 +166,9 @@ void TestActionList::deleteAnsweredNoChangesNothing()
 void TestActionList::deleteMovesLastIntoGap()
 {
     fill(FiveActions);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     selectRow(listWindow, QStringLiteral("b"));
-    script->answer(msgbox::Yes);
+    script->answer(Answer::Yes);
     click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(script->boxes.size(), 1);
 
@@ -195,7 +195,7 @@ void TestActionList::deleteMovesLastIntoGap()
 void TestActionList::deleteLastAction()
 {
     fill(FiveActions);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     selectRow(listWindow, QStringLiteral("e"));
     click(&listWindow, QStringLiteral("Command3"));
     Store store;
@@ -211,7 +211,7 @@ void TestActionList::deleteLastAction()
 void TestActionList::deleteOnlyAction()
 {
     fill({QStringLiteral("only")});
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     selectRow(listWindow, QStringLiteral("only"));
     click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(storeContents(), (QMap<QString, QString>()));
@@ -225,7 +225,7 @@ void TestActionList::deleteWithDamagedNrKeepsOtherActions()
     fill(FiveActions);
     Store store;
     QVERIFY(store.write(QStringLiteral("c"), layout::Nr, QStringLiteral("1")));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     selectRow(listWindow, QStringLiteral("c"));
     click(&listWindow, QStringLiteral("Command3"));
     QCOMPARE(layout::actions(store), QStringList({"a", "b", "e", "d"}));
@@ -248,7 +248,7 @@ void TestActionList::deleteThatCannotBeSavedIsReported()
 {
     QFETCH(int, fault);
     fill(FiveActions);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     selectRow(listWindow, QStringLiteral("b"));
     auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
     QVERIFY(broken->isSet());
@@ -270,7 +270,7 @@ void TestActionList::deleteThatCannotBeSavedIsReported()
 void TestActionList::closeButtonEndsProgram()
 {
     fill({QStringLiteral("a")});
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.show();
     QVERIFY(QTest::qWaitForWindowExposed(&listWindow));
     QTimer::singleShot(0, &listWindow,
@@ -292,7 +292,7 @@ void TestActionList::closeBoxEndsProgram_data()
 void TestActionList::closeBoxEndsProgram()
 {
     QFETCH(bool, editorShown);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.show();
     QVERIFY(QTest::qWaitForWindowExposed(&listWindow));
     click(&listWindow, QStringLiteral("Command1"));

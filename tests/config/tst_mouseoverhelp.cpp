@@ -1,6 +1,6 @@
 #include "ConfigTestTools.h"
 #include "HelpTexts.h"
-#include "MessageBox.h"
+#include "ScriptedPrompts.h"
 #include "SettingsDialog.h"
 #include "TestHome.h"
 
@@ -130,9 +130,9 @@ private slots:
     void init()
     {
         home = std::make_unique<TestHome>();
-        script = std::make_unique<MessageBoxScript>();
+        script = std::make_unique<ScriptedPrompts>();
         fill({QStringLiteral("a"), QStringLiteral("b")});
-        listWindow = std::make_unique<ActionListWindow>();
+        listWindow = std::make_unique<ActionListWindow>(*script);
         listWindow->show();
         QVERIFY(QTest::qWaitForWindowExposed(listWindow.get()));
     }
@@ -160,7 +160,7 @@ private:
     QWidget *windowOf(int form);
 
     std::unique_ptr<TestHome> home;
-    std::unique_ptr<MessageBoxScript> script;
+    std::unique_ptr<ScriptedPrompts> script;
     std::unique_ptr<ActionListWindow> listWindow;
 };
 

@@ -2,8 +2,8 @@
 #include "ConfigTestTools.h"
 #include "DateText.h"
 #include "HttpTestServer.h"
-#include "MessageBox.h"
 #include "Restart.h"
+#include "ScriptedPrompts.h"
 #include "TestHome.h"
 
 #include <QLocalSocket>
@@ -109,7 +109,7 @@ private:
     QMap<QString, QString> settings() const;
 
     std::unique_ptr<TestHome> home;
-    std::unique_ptr<MessageBoxScript> script;
+    std::unique_ptr<ScriptedPrompts> script;
     std::unique_ptr<HttpTestServer> server;
 };
 
@@ -127,7 +127,7 @@ void TestRestart::initTestCase()
 void TestRestart::init()
 {
     home = std::make_unique<TestHome>();
-    script = std::make_unique<MessageBoxScript>();
+    script = std::make_unique<ScriptedPrompts>();
     server = std::make_unique<HttpTestServer>();
     QVERIFY(server->isListening());
     server->servePage("/page", "<html><body><p>Latest: version 2.25</p></body></html>");
@@ -197,7 +197,7 @@ void TestRestart::closeWithoutChangeLeavesCheckerRunning()
     QProcess checker;
     QVERIFY(startChecker(checker));
 
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.setProgramFolder(QStringLiteral(QUORLIN_BIN_DIR));
     listWindow.show();
     selectRow(listWindow, QStringLiteral("Other"));
@@ -228,7 +228,7 @@ void TestRestart::closeAfterChangeRestartsChecker()
     QVERIFY(startChecker(checker));
     const qint64 oldPid = checker.processId();
 
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     listWindow.setProgramFolder(QStringLiteral(QUORLIN_BIN_DIR));
     listWindow.show();
     selectRow(listWindow, Page);
@@ -274,7 +274,7 @@ void TestRestart::restartStartsCheckerWhenNoneRuns()
 {
     fillStore();
     Store store;
-    QVERIFY(restart::restartChecker(store, QStringLiteral(QUORLIN_BIN_DIR)));
+    QVERIFY(restart::restartChecker(store, QStringLiteral(QUORLIN_BIN_DIR), *script));
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).text, RestartNote);
     QCOMPARE(store.read(layout::Settings, layout::CheckDate, QStringLiteral("<absent>")),
@@ -311,12 +311,12 @@ void TestRestart::missingCheckerIsReported()
     const qint64 oldPid = checker.processId();
 
     bool oldListeningAtError = true;
-    script->whileShown = [&](const MessageBoxScript::Box &box) {
+    script->whileShown = [&](const ScriptedPrompts::Box &box) {
         if (box.title == QStringLiteral("Error:"))
             oldListeningAtError = channelEntries().contains(entryOf(oldPid));
     };
     Store store;
-    QVERIFY(!restart::restartChecker(store, folder.path()));
+    QVERIFY(!restart::restartChecker(store, folder.path(), *script));
     QCOMPARE(script->boxes.size(), 2);
     QCOMPARE(script->boxes.at(0).text, RestartNote);
     QCOMPARE(script->boxes.at(1).text, NotInstalled);

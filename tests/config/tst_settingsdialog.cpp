@@ -1,7 +1,7 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
-#include "MessageBox.h"
+#include "ScriptedPrompts.h"
 #include "SettingsDialog.h"
 #include "TestHome.h"
 
@@ -66,7 +66,7 @@ private slots:
     void init()
     {
         home = std::make_unique<TestHome>();
-        script = std::make_unique<MessageBoxScript>();
+        script = std::make_unique<ScriptedPrompts>();
     }
     void cleanup()
     {
@@ -101,7 +101,7 @@ private:
     SettingsDialog *openSetup(ActionListWindow &listWindow);
 
     std::unique_ptr<TestHome> home;
-    std::unique_ptr<MessageBoxScript> script;
+    std::unique_ptr<ScriptedPrompts> script;
 };
 
 SettingsDialog *TestSettingsDialog::openSetup(ActionListWindow &listWindow)
@@ -115,7 +115,7 @@ SettingsDialog *TestSettingsDialog::openSetup(ActionListWindow &listWindow)
 
 void TestSettingsDialog::windowDesign()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(dialog->isVisible());
     QVERIFY(!listWindow.isEnabled());
@@ -192,7 +192,7 @@ void TestSettingsDialog::controlGeometry()
     QFETCH(QString, control);
     QFETCH(QString, container);
     QFETCH(QRect, geometry);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     auto *widget = child<QWidget>(dialog, control);
     QCOMPARE(widget->parentWidget()->objectName(), container);
@@ -203,7 +203,7 @@ void TestSettingsDialog::controlGeometry()
 void TestSettingsDialog::tabOrder()
 {
     writeSetting(layout::Fw, QStringLiteral("1"));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     const QStringList order = {"Check1",   "Text1",  "Text2", "Command1",
@@ -220,7 +220,7 @@ void TestSettingsDialog::tabOrder()
 // Neither button is the dialog's default or cancel button.
 void TestSettingsDialog::enterAndEscapeDoNothing()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     const auto before = storeContents();
@@ -238,7 +238,7 @@ void TestSettingsDialog::enterAndEscapeDoNothing()
 
 void TestSettingsDialog::emptyStoreShowsDefaults()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QString());
     QCOMPARE(text(dialog, QStringLiteral("Text2"))->text(), QStringLiteral("80"));
@@ -257,7 +257,7 @@ void TestSettingsDialog::storedOptionsAreShown()
     writeSetting(layout::FwPort, QStringLiteral(""));
     writeSetting(layout::Limit, QStringLiteral("1"));
     writeSetting(layout::Always, QStringLiteral("1"));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QCOMPARE(text(dialog, QStringLiteral("Text1"))->text(), QStringLiteral(" proxy.lan "));
     // A port stored empty stays empty; only a missing one shows "80".
@@ -271,7 +271,7 @@ void TestSettingsDialog::storedOptionsAreShown()
 
 void TestSettingsDialog::proxyBoxSwitchesFields()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *proxy = box(dialog, QStringLiteral("Check1"));
     proxy->click();
@@ -289,7 +289,7 @@ void TestSettingsDialog::proxyBoxSwitchesFields()
 
 void TestSettingsDialog::saveAsksForAddressThenPort()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text2"))->clear();
@@ -327,7 +327,7 @@ void TestSettingsDialog::saveAsksForAddressThenPort()
 
 void TestSettingsDialog::saveWithProxyOffKeepsEmptyFields()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     text(dialog, QStringLiteral("Text2"))->clear();
     click(dialog, QStringLiteral("Command1"));
@@ -344,7 +344,7 @@ void TestSettingsDialog::saveWithProxyOffKeepsEmptyFields()
 
 void TestSettingsDialog::saveWithoutChangeWritesAllOptions()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     click(dialog, QStringLiteral("Command1"));
     QVERIFY(script->boxes.isEmpty());
@@ -375,7 +375,7 @@ void TestSettingsDialog::saveWithoutChangeWritesAllOptions()
 
 void TestSettingsDialog::limitBoxClearedShowsNote()
 {
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *limit = box(dialog, QStringLiteral("Check3"));
     limit->click();
@@ -398,7 +398,7 @@ void TestSettingsDialog::cancelWritesNothing()
 {
     writeSetting(layout::FwIp, QStringLiteral("old.lan"));
     const auto before = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("new.lan"));
@@ -432,7 +432,7 @@ void TestSettingsDialog::showReloadsAfterCancel()
     QFETCH(QString, stored);
     writeSetting(layout::Fw, stored);
     const bool ticked = stored == QStringLiteral("1");
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *proxy = box(dialog, QStringLiteral("Check1"));
     QCOMPARE(proxy->isChecked(), ticked);
@@ -452,7 +452,7 @@ void TestSettingsDialog::showReloadsAfterCancel()
 void TestSettingsDialog::storedClearLimitNotesWhileComingUp()
 {
     writeSetting(layout::Limit, QStringLiteral("0"));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QCheckBox *limit = box(dialog, QStringLiteral("Check3"));
     // Built clear and loaded clear: no change, so no note.
@@ -463,7 +463,7 @@ void TestSettingsDialog::storedClearLimitNotesWhileComingUp()
     click(dialog, QStringLiteral("Command2"));
 
     bool shownWhileVisible = false;
-    script->whileShown = [&](const MessageBoxScript::Box &) {
+    script->whileShown = [&](const ScriptedPrompts::Box &) {
         shownWhileVisible = dialog->isVisible();
     };
     openSetup(listWindow);
@@ -482,7 +482,7 @@ void TestSettingsDialog::closeBoxDiscardsDialog()
 {
     writeSetting(layout::FwIp, QStringLiteral("old.lan"));
     const auto before = storeContents();
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("new.lan"));
     box(dialog, QStringLiteral("Check2"))->click();
@@ -522,7 +522,7 @@ void TestSettingsDialog::unusableStoredValues()
     QFETCH(QString, box);
     QFETCH(QString, value);
     writeSetting(key, value);
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     QVERIFY(dialog->isVisible());
     QVERIFY(!::box(dialog, box)->isChecked());
@@ -551,7 +551,7 @@ void TestSettingsDialog::failedSaveIsReported()
 {
     QFETCH(int, fault);
     writeSetting(layout::Fw, QStringLiteral("0"));
-    ActionListWindow listWindow;
+    ActionListWindow listWindow(*script);
     SettingsDialog *dialog = openSetup(listWindow);
     box(dialog, QStringLiteral("Check1"))->click();
     text(dialog, QStringLiteral("Text1"))->setText(QStringLiteral("proxy.example"));

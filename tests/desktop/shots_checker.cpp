@@ -8,6 +8,7 @@
 
 #include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
+#include "MessageBoxes.h"
 #include "Pictures.h"
 #include "SplashWindow.h"
 #include "StatusWindow.h"
@@ -67,10 +68,11 @@ private:
     PageDownload pageDownload;
     FakeConnection connection;
     RecordingBrowser browser;
+    MessageBoxes prompts;
     SystemClock clock;
     TrayController tray{CheckerParts{store, pageDownload,
                                      [this](const QString &text) { pageDownload.setProxy(text); },
-                                     connection, browser, clock}};
+                                     connection, browser, prompts, clock}};
     bool promptTaken = false;
     bool promptSaved = false;
 };

@@ -6,6 +6,7 @@
 #include "ActionListWindow.h"
 #include "ConfigAboutWindow.h"
 #include "Layout.h"
+#include "MessageBoxes.h"
 #include "Pictures.h"
 #include "SettingsDialog.h"
 #include "Store.h"
@@ -83,7 +84,8 @@ bool takeShots(const QString &folder)
     TestHome home;
     if (!fillStore())
         return fail("cannot write the store");
-    ActionListWindow listWindow;
+    MessageBoxes prompts;
+    ActionListWindow listWindow(prompts);
     listWindow.move(40, 60);
     listWindow.show();
     if (!saveWindow(&listWindow, folder + QStringLiteral("/action-list.png")))

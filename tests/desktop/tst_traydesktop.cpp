@@ -1,6 +1,7 @@
 #include "CheckerBench.h"
 #include "CloseChannel.h"
 #include "Layout.h"
+#include "MessageBoxes.h"
 #include "StatusWindow.h"
 #include "Store.h"
 #include "TestHome.h"
@@ -166,7 +167,8 @@ static QMessageBox *openBox(const QString &title)
 void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
 {
     TestHome home;
-    CheckerBench bench;
+    MessageBoxes boxes;
+    CheckerBench bench(&boxes);
     QVERIFY(storeOneAction(bench.store));
     QVERIFY(bench.tray.load());
     xdesktop::Tray tray;

@@ -2,9 +2,9 @@
 #include "Figures.h"
 #include "HttpTestServer.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "PageDownload.h"
 #include "RunFakes.h"
+#include "ScriptedPrompts.h"
 #include "Store.h"
 #include "TestHome.h"
 
@@ -426,9 +426,9 @@ void TestHostileServers::checkRunGoesOnPastHostileServers()
     RecordingBrowser browser;
     RecordingStatus status;
     FixedClock clock;
-    MessageBoxScript script;
-    script.whileShown = [&](const MessageBoxScript::Box &) { script.answer(msgbox::No); };
-    CheckRun run(store, download, connection, browser, status, clock);
+    ScriptedPrompts script;
+    script.whileShown = [&](const ScriptedPrompts::Box &) { script.answer(Answer::No); };
+    CheckRun run(store, download, connection, browser, script, status, clock);
     run.state.overrideFlag = true;
     QElapsedTimer timer;
     timer.start();
@@ -439,7 +439,7 @@ void TestHostileServers::checkRunGoesOnPastHostileServers()
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QStringLiteral("03-07-2024"));
     QCOMPARE(status.text1, QStringLiteral("version 2.25"));
     QStringList prompts;
-    for (const MessageBoxScript::Box &box : script.boxes)
+    for (const ScriptedPrompts::Box &box : script.boxes)
         prompts.append(box.title + QLatin1Char(' ') + box.text.section(u'\n', 0, 0));
     QStringList expected;
     for (const QString &path : paths.mid(0, paths.size() - 2))

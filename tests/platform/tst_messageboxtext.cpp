@@ -1,4 +1,4 @@
-#include "MessageBox.h"
+#include "MessageBoxes.h"
 #include "ShownText.h"
 
 #include <QAbstractButton>
@@ -40,10 +40,11 @@ void TestMessageBoxText::textShowsAsWritten()
         box->button(QMessageBox::No)->click();
     });
     reader.start(20);
-    const int answer = msgbox::show(QStringLiteral("Action: ") + text, msgbox::YesNoInformation,
-                                    QStringLiteral("Site Updated:"));
+    MessageBoxes boxes;
+    const Answer answer = boxes.ask({PromptKind::YesNoInformation, QStringLiteral("Site Updated:"),
+                                     QStringLiteral("Action: ") + text});
     QVERIFY(answered);
-    QCOMPARE(answer, msgbox::No);
+    QCOMPARE(answer, Answer::No);
     QCOMPARE(shown, QStringLiteral("Action: ") + text);
 }
 

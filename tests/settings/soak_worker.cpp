@@ -1,7 +1,7 @@
 #include "CheckRun.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "RunFakes.h"
+#include "ScriptedPrompts.h"
 #include "Store.h"
 
 #include <QCoreApplication>
@@ -182,11 +182,11 @@ int runChecker(qint64 ms)
     RecordingStatus status;
     FixedClock clock;
     clock.date = QDate(2000, 1, 1);
-    MessageBoxScript script;
+    ScriptedPrompts script;
     // A retry prompt means an action read while the editor was half-way
     // through it; skip it. Any other box is a fault.
-    script.whileShown = [&](const MessageBoxScript::Box &) { script.answer(msgbox::No); };
-    CheckRun run(store, fetcher, connection, browser, status, clock);
+    script.whileShown = [&](const ScriptedPrompts::Box &) { script.answer(Answer::No); };
+    CheckRun run(store, fetcher, connection, browser, script, status, clock);
     run.state.alwaysMode = true;
 
     QElapsedTimer elapsed;
@@ -205,7 +205,7 @@ int runChecker(qint64 ms)
                              .arg(today, tDate, checkDate));
         if (!fetcher.torn.isEmpty())
             return fault(QStringLiteral("torn URL %1").arg(fetcher.torn.first()));
-        for (const MessageBoxScript::Box &box : std::as_const(script.boxes)) {
+        for (const ScriptedPrompts::Box &box : std::as_const(script.boxes)) {
             if (box.title != QLatin1String("Quorlin Error:"))
                 return fault(QStringLiteral("box %1 %2").arg(box.title, box.text));
         }

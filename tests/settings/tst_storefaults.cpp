@@ -2,8 +2,8 @@
 #include "Figures.h"
 #include "FullDisk.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "RunFakes.h"
+#include "ScriptedPrompts.h"
 #include "Store.h"
 #include "StoreFault.h"
 #include "StoreFile.h"
@@ -250,8 +250,8 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
     RecordingBrowser browser;
     RecordingStatus status;
     FixedClock clock; // 03-07-2024
-    MessageBoxScript script;
-    CheckRun run(store, fetcher, connection, browser, status, clock);
+    ScriptedPrompts script;
+    CheckRun run(store, fetcher, connection, browser, script, status, clock);
     run.state.alwaysMode = true;
 
     auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
