@@ -86,6 +86,7 @@ void TestActionEditor::verifyRefused(ActionListWindow &listWindow, ActionEditor 
     QCOMPARE(script->boxes.size(), 1);
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
     QCOMPARE(script->boxes.at(0).flags, 16);
+    QCOMPARE(script->boxes.at(0).owner, static_cast<QObject *>(editor));
     QVERIFY(editor->isVisible());
     QVERIFY(!listWindow.isEnabled());
     QCOMPARE(storeContents(), storeBefore);

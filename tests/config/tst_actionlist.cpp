@@ -158,6 +158,7 @@ void TestActionList::deleteAnsweredNoChangesNothing()
     QCOMPARE(script->boxes.at(0).text, QStringLiteral("Really Remove Action ' b ' ?"));
     QCOMPARE(script->boxes.at(0).title, QStringLiteral("Question:"));
     QCOMPARE(script->boxes.at(0).flags, 36);
+    QCOMPARE(script->boxes.at(0).owner, static_cast<QObject *>(&listWindow));
     QCOMPARE(storeContents(), before);
     QCOMPARE(rows(listWindow), FiveActions);
     QCOMPARE(listWindow.state().actionCount, qint16(5));

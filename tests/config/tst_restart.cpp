@@ -245,6 +245,7 @@ void TestRestart::closeAfterChangeRestartsChecker()
     QCOMPARE(script->boxes.at(0).text, RestartNote);
     QCOMPARE(script->boxes.at(0).title, QStringLiteral("Information:"));
     QCOMPARE(script->boxes.at(0).flags, 64);
+    QCOMPARE(script->boxes.at(0).owner, static_cast<QObject *>(&listWindow));
     QCOMPARE(settings(), expected);
     QCOMPARE(Store().read(Page, layout::Check), QStringLiteral("Latest: version 2.25"));
 

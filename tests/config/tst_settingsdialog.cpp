@@ -299,6 +299,7 @@ void TestSettingsDialog::saveAsksForAddressThenPort()
     QCOMPARE(script->boxes.at(0).text, AddressMissing);
     QCOMPARE(script->boxes.at(0).title, ErrorTitle);
     QCOMPARE(script->boxes.at(0).flags, 16);
+    QCOMPARE(script->boxes.at(0).owner, static_cast<QObject *>(dialog));
     QVERIFY(dialog->isVisible());
     QVERIFY(!listWindow.isEnabled());
     QVERIFY(storeContents().isEmpty());
