@@ -108,19 +108,19 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
     CheckerBench bench;
     QVERIFY(storeOneAction(bench.store));
     QVERIFY(bench.tray.load());
-    QVERIFY(bench.tray.trayIcon.isVisible());
-    QVERIFY(bench.tray.trayIcon.geometry().isEmpty());
+    QVERIFY(bench.tray.icon().isVisible());
+    QVERIFY(bench.tray.icon().geometry().isEmpty());
 
     xdesktop::Tray tray;
     QVERIFY(tray.start());
-    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.trayIcon.geometry().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.icon().geometry().isEmpty(), 10000);
     // Where the tray host put it, as the X server has it.
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
 
     xdesktop::click(icon.center(), 3);
-    QMenu &menu = bench.tray.menu;
+    const QMenu &menu = bench.tray.menu();
     QTRY_VERIFY_WITH_TIMEOUT(menu.isVisible(), 10000);
     QStringList captions;
     const QList<QAction *> items = menu.actions();
@@ -138,8 +138,8 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
 
     xdesktop::key(QStringLiteral("d"));
     QTRY_VERIFY_WITH_TIMEOUT(!menu.isVisible(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(bench.tray.status.isLoaded() && bench.tray.status.form()->isVisible(),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bench.tray.status().isLoaded() && bench.tray.status().form()->isVisible(), 10000);
 
     // Exit takes the icon out of the tray.
     bench.tray.unload();
@@ -174,7 +174,7 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
-    QMenu &menu = bench.tray.menu;
+    const QMenu &menu = bench.tray.menu();
     // A click that comes while a window is still being mapped can go astray;
     // the person clicks again.
     const auto chooseFromMenu = [&](const QString &key) {
@@ -188,7 +188,8 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
         return true;
     };
 
-    // The busy message is answered as it comes; the retry prompt waits for
+    // Check Now's question is answered Yes and the busy message OK as they
+    // come; the retry prompt waits for
     // the test, or for a failure of it, so that the run never hangs.
     QStringList busyTexts;
     bool answerRetry = false;
@@ -198,6 +199,8 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
             busyTexts.append(busy->text());
             busy->button(QMessageBox::Ok)->click();
         }
+        if (QMessageBox *question = openBox(QStringLiteral("Question:")))
+            question->button(QMessageBox::Yes)->click();
         QMessageBox *retry = openBox(QStringLiteral("Quorlin Error:"));
         if (retry && answerRetry)
             retry->button(QMessageBox::No)->click();
@@ -220,17 +223,21 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
             return;
         if (!QTest::qWaitFor(
                 [&] {
-                    return bench.tray.status.isLoaded() && bench.tray.status.form()->isVisible();
+                    return bench.tray.status().isLoaded() &&
+                           bench.tray.status().form()->isVisible();
                 },
                 10000))
             return;
-        processing = bench.tray.status.form()->ui.Label1->text();
-        retries = bench.tray.status.form()->ui.Label2->text();
+        processing = bench.tray.status().form()->ui.Label1->text();
+        retries = bench.tray.status().form()->ui.Label2->text();
         checkedNow = chooseFromMenu(QStringLiteral("c")) &&
                      QTest::qWaitFor([&] { return !busyTexts.isEmpty(); }, 10000);
     });
     driving.start(100);
-    bench.tray.run.request();
+    // Check Now, answered Yes: the run waits in the retry prompt.
+    bench.tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bench.tray.runState().checksSinceStart == 1 && !bench.tray.runState().inProgress, 60000);
 
     QVERIFY(menuOpened);
     QCOMPARE(processing, QStringLiteral("Processing: Page"));
@@ -238,7 +245,7 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     QVERIFY(checkedNow);
     QCOMPARE(busyTexts, QStringList{QStringLiteral(
                             "Checking currently in progress. Please try again later.")});
-    QCOMPARE(bench.tray.run.state.inProgress, false);
+    QCOMPARE(bench.tray.runState().inProgress, false);
     QCOMPARE(bench.store.read(QStringLiteral("!Settings"), QStringLiteral("CheckDate")),
              bench.clock.todayText());
 }
