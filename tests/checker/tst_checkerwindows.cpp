@@ -1,12 +1,12 @@
 #include "CheckRun.h"
 #include "CheckerAboutWindow.h"
+#include "HomeTest.h"
 #include "Layout.h"
 #include "ShownText.h"
 #include "SplashWindow.h"
 #include "StatusWindow.h"
 #include "StatusWindowHost.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -32,13 +32,11 @@ QWidget *firstInTabOrder(QWidget *window)
 
 } // namespace
 
-class TestCheckerWindows : public QObject
+class TestCheckerWindows : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void statusDesignTexts_data();
     void statusDesignTexts();
@@ -54,9 +52,6 @@ private slots:
     void statusShowsTextsAsWritten();
     void splashDesign();
     void aboutDesign();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 void TestCheckerWindows::statusDesignTexts_data()

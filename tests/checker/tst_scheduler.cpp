@@ -1,9 +1,9 @@
 #include "CheckRun.h"
 #include "CheckerBench.h"
+#include "HomeTest.h"
 #include "MessageBox.h"
 #include "Scheduler.h"
 #include "StatusWindowHost.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -47,19 +47,17 @@ public:
     PageDownload pageDownload{10};
     FakeConnection connection;
     RecordingBrowser browser;
-    FixedClock clock;
+    FixedClock clock{QDate(2026, 3, 14)};
     StatusWindowHost status{store};
     CheckRun run{store, pageDownload, connection, browser, status, clock};
     Scheduler scheduler{run.state, connection, [this] { run.request(); }};
 };
 
-class TestScheduler : public QObject
+class TestScheduler : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void checkpointsOnTicks_data();
     void checkpointsOnTicks();
@@ -71,9 +69,6 @@ private slots:
     void dialUpCheckpointDuringRunStillTestsConnection();
     void checkNowBusy();
     void checkNowNoChangesNothing();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 void TestScheduler::checkpointsOnTicks_data()

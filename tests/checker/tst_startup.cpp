@@ -1,9 +1,9 @@
 #include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
+#include "HomeTest.h"
 #include "MessageBox.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
-#include "TestHome.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -11,13 +11,11 @@
 #include <QtTest>
 #include <algorithm>
 
-class TestStartup : public QObject
+class TestStartup : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void proxyText_data();
     void proxyText();
@@ -32,9 +30,6 @@ private slots:
     void splashGoesAfterThreeSeconds();
     void unloadRemovesIconAndEntryOnce();
     void closeRequestDuringRunEndsIt();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 void TestStartup::proxyText_data()

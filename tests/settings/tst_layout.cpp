@@ -1,7 +1,7 @@
 #include "DateText.h"
+#include "HomeTest.h"
 #include "Layout.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -14,13 +14,11 @@ static void fill(Store &store, const QStringList &descriptions)
                                QStringLiteral("check ") + descriptions.at(i)));
 }
 
-class TestLayout : public QObject
+class TestLayout : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void emptyStoreHoldsNoActions();
     void listEndsAtFirstHole();
@@ -43,7 +41,6 @@ private slots:
 
 private:
     QStringList storedList() const { return layout::actions(Store()); }
-    std::unique_ptr<TestHome> home;
 };
 
 void TestLayout::emptyStoreHoldsNoActions()

@@ -105,9 +105,11 @@ public:
     }
 };
 
+// A clock that stands still on the day the test sets.
 class FixedClock : public Clock
 {
 public:
-    QDate date{2024, 3, 7};
+    explicit FixedClock(QDate date = QDate(2024, 3, 7)) : date(date) {}
+    QDate date;
     QDate today() const override { return date; }
 };
