@@ -9,6 +9,7 @@
 #include "RunFakes.h"
 #include "Store.h"
 #include "TestHome.h"
+#include "UrlCatcher.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -17,18 +18,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-
-// Stands in for the desktop's browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openUrl(const QUrl &url) { opened.append(url); }
-};
 
 // A whole check run over real downloads from a loopback server.
 class TestCheckRunHttp : public QObject

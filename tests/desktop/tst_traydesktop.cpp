@@ -49,9 +49,16 @@ bool storeOneAction(Store &store)
                           QStringLiteral("version 2.25"));
 }
 
-// Starts a checker program on the test's screen; its store and close-request
-// folder are the current TestHome's.
-void startChecker(QProcess &checker, const QString &program)
+QString channelEntry(const QProcess &process)
+{
+    return closechannel::folder() + QStringLiteral("/Quorlin.") +
+           QString::number(process.processId());
+}
+
+// Starts a checker program on the test's screen, its store and close-request
+// folder the current TestHome's; true once it listens for close requests.
+bool startChecker(QProcess &checker,
+                  const QString &program = QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"))
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -59,12 +66,8 @@ void startChecker(QProcess &checker, const QString &program)
     checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     checker.setStandardOutputFile(QProcess::nullDevice());
     checker.start(program, {});
-}
-
-QString channelEntry(const QProcess &process)
-{
-    return closechannel::folder() + QStringLiteral("/Quorlin.") +
-           QString::number(process.processId());
+    return checker.waitForStarted(10000) &&
+           QTest::qWaitFor([&] { return QFileInfo::exists(channelEntry(checker)); }, 20000);
 }
 
 // Whether the checker ends within seconds, on its own, with status 0.
@@ -264,9 +267,7 @@ void TestTrayDesktop::realCheckerStartedBeforeThePanel()
     QVERIFY(QFile::link(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), command));
 
     QProcess checker;
-    startChecker(checker, command);
-    QVERIFY(checker.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channelEntry(checker)), 20000);
+    QVERIFY(startChecker(checker, command));
     // The splash goes after three seconds; then no window of it is mapped.
     QTRY_VERIFY_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 15000);
 
@@ -312,9 +313,7 @@ void TestTrayDesktop::noTrayKeepsTheCheckerReachable()
     QVERIFY(!xdesktop::trayOwned());
 
     QProcess checker;
-    startChecker(checker, QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"));
-    QVERIFY(checker.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channelEntry(checker)), 20000);
+    QVERIFY(startChecker(checker));
     QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 15000);
     QCOMPARE(checker.state(), QProcess::Running);
@@ -334,10 +333,8 @@ void TestTrayDesktop::endOfSessionUnloadsAsExitDoes()
     QVERIFY(tray.start());
 
     QProcess checker;
-    startChecker(checker, QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"));
-    QVERIFY(checker.waitForStarted(10000));
+    QVERIFY(startChecker(checker));
     const QString entry = channelEntry(checker);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(entry), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::embeddedIcon(QStringLiteral("Quorlin")).isEmpty(), 10000);
 
     checker.terminate();
