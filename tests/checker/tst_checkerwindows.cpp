@@ -30,6 +30,14 @@ QWidget *firstInTabOrder(QWidget *window)
     return nullptr;
 }
 
+// A status window over the test's store and a run state of its own.
+struct StatusBench {
+    Store store;
+    RunState state;
+    StatusWindowHost status{store};
+    StatusBench() { status.attach(state); }
+};
+
 } // namespace
 
 class TestCheckerWindows : public HomeTest
@@ -133,11 +141,9 @@ void TestCheckerWindows::statusLoadShowsCountAndDate()
 
 void TestCheckerWindows::writeLoadsStatusHidden()
 {
-    Store store;
-    RunState state;
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     state.checksSinceStart = 3;
-    StatusWindowHost status(store);
-    status.attach(state);
     QVERIFY(!status.isLoaded());
     status.setProcessing(QStringLiteral("Processing: Page 1"));
     QVERIFY(status.isLoaded());
@@ -160,12 +166,10 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
             forms += qobject_cast<StatusWindow *>(window) ? 1 : 0;
         return forms;
     };
-    Store store;
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-14-2026")));
-    RunState state;
     state.checksSinceStart = 9;
-    StatusWindowHost status(store);
-    status.attach(state);
     status.setChecksSinceStart(QStringLiteral("Checks Since Start: 4"));
     status.setProcessing(QStringLiteral("Processing: Page 1"));
     status.setPageText(QStringLiteral("first page"));
@@ -204,10 +208,8 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
 
 void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
 {
-    Store store;
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     status.show();
     StatusWindow *form = status.form();
     QVERIFY(form->isVisible());
@@ -228,10 +230,8 @@ void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
 
 void TestCheckerWindows::activateRefreshesCountAndDate()
 {
-    Store store;
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     status.show();
     StatusWindow *form = status.form();
     QTRY_VERIFY(form->isActiveWindow());
@@ -253,10 +253,8 @@ void TestCheckerWindows::activateRefreshesCountAndDate()
 
 void TestCheckerWindows::closeBoxUnloadsStatus()
 {
-    Store store;
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     status.show();
     status.setProcessing(QStringLiteral("Processing: Page 1"));
     status.setPageText(QStringLiteral("the page text"));
@@ -284,11 +282,9 @@ void TestCheckerWindows::statusShowsTextsAsWritten_data()
 void TestCheckerWindows::statusShowsTextsAsWritten()
 {
     QFETCH(QString, text);
-    Store store;
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, text));
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
     status.setProcessing(QStringLiteral("Processing: ") + text);
     status.setPageText(text);
     status.show();
