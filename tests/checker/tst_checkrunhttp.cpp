@@ -153,10 +153,8 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     TestHome home;
     Store store;
     HttpTestServer server;
-    HttpTestServer::Response slow;
-    slow.body = QByteArray(300, 'x');
-    slow.trickleMs = 100; // half a minute for the whole body
-    server.serve("/slow", slow);
+    // Half a minute for the whole body.
+    server.serve("/slow", HttpTestServer::Response::trickle(300, 100));
     server.servePage("/next", "next");
     QVERIFY(layout::append(store, 0, QStringLiteral("Slow"), server.url(QStringLiteral("/slow")),
                            QStringLiteral("x")));
