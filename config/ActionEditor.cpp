@@ -27,11 +27,11 @@ ActionEditor::ActionEditor(ActionListWindow &owner)
 
 ActionEditor::~ActionEditor() = default;
 
-void ActionEditor::fill(const QString &description, const QString &url, const QString &check)
+void ActionEditor::fill(const Action &action)
 {
-    ui->Text1->setText(description);
-    ui->Text2->setText(url);
-    ui->Text3->setText(check);
+    ui->Text1->setText(action.description);
+    ui->Text2->setText(action.url);
+    ui->Text3->setText(action.check);
 }
 
 // The close box discards the window with what its fields hold; nothing is saved.
@@ -52,18 +52,15 @@ void ActionEditor::cancel()
 // Accept: checks the fields, saves the action, and updates the list.
 void ActionEditor::accept()
 {
-    const QString description = ui->Text1->text();
-    const QString url = ui->Text2->text();
-    const QString check = ui->Text3->text();
-    const QString missing = editing::missingField(description, url, check);
+    const Action action = typedAction();
+    const QString missing = editing::missingField(action);
     if (!missing.isEmpty()) {
         msgbox::show(missing, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
     const bool adding = windowTitle() == editing::AddCaption;
-    const QString error =
-        adding ? editing::add(listWindow.store(), listWindow.state(), description, url, check)
-               : editing::modify(listWindow.store(), listWindow.state(), description, url, check);
+    const QString error = adding ? editing::add(listWindow.store(), listWindow.state(), action)
+                                 : editing::modify(listWindow.store(), listWindow.state(), action);
     if (!error.isEmpty()) {
         msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
@@ -71,9 +68,14 @@ void ActionEditor::accept()
     listWindow.setEnabled(true);
     if (!adding)
         listWindow.removeSelectedRow();
-    listWindow.addRow(description);
+    listWindow.addRow(action.description);
     clearFields();
     hide();
+}
+
+Action ActionEditor::typedAction() const
+{
+    return {ui->Text1->text(), ui->Text2->text(), ui->Text3->text()};
 }
 
 void ActionEditor::clearFields()

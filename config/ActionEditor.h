@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Action.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -20,7 +22,7 @@ public:
     explicit ActionEditor(ActionListWindow &owner);
     ~ActionEditor() override;
 
-    void fill(const QString &description, const QString &url, const QString &check);
+    void fill(const Action &action);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -29,6 +31,8 @@ private:
     void cancel();
     void accept();
 
+    // The action as the three fields hold it.
+    Action typedAction() const;
     void clearFields();
 
     std::unique_ptr<Ui::ActionEditor> ui;

@@ -135,7 +135,7 @@ void ActionListWindow::modifyAction()
     }
     ActionEditor *window = editor();
     window->setWindowTitle(editing::ModifyCaption);
-    window->fill(row, settingsStore.read(row, layout::Url), settingsStore.read(row, layout::Check));
+    window->fill(layout::actionNamed(settingsStore, row));
     openSecondary(window);
 }
 
