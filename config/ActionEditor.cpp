@@ -1,21 +1,16 @@
 #include "ActionEditor.h"
 
 #include "ActionEditing.h"
-#include "ActionListWindow.h"
 #include "HelpTexts.h"
 #include "MessageBox.h"
 #include "MouseOverHelp.h"
 #include "WindowPlacement.h"
 #include "ui_ActionEditor.h"
 
-#include <QCloseEvent>
-
-ActionEditor::ActionEditor(ActionListWindow &owner)
-    : ui(std::make_unique<Ui::ActionEditor>()), listWindow(owner)
+ActionEditor::ActionEditor(Store &store, EditorState &state)
+    : ui(std::make_unique<Ui::ActionEditor>()), store(store), state(state)
 {
     ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(owner.windowIcon());
     placeInCentre(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &ActionEditor::cancel);
@@ -34,22 +29,14 @@ void ActionEditor::fill(const Action &action)
     ui->Text3->setText(action.check);
 }
 
-// The close box discards the window with what its fields hold; nothing is saved.
-void ActionEditor::closeEvent(QCloseEvent *event)
-{
-    listWindow.setEnabled(true);
-    event->accept();
-}
-
 // Cancel: leaves without saving.
 void ActionEditor::cancel()
 {
     clearFields();
-    listWindow.setEnabled(true);
-    hide();
+    leave();
 }
 
-// Accept: checks the fields, saves the action, and updates the list.
+// Accept: checks the fields, saves the action, and reports it.
 void ActionEditor::accept()
 {
     const Action action = typedAction();
@@ -59,18 +46,18 @@ void ActionEditor::accept()
         return;
     }
     const bool adding = windowTitle() == editing::AddCaption;
-    const QString error = adding ? editing::add(listWindow.store(), listWindow.state(), action)
-                                 : editing::modify(listWindow.store(), listWindow.state(), action);
+    const QString error =
+        adding ? editing::add(store, state, action) : editing::modify(store, state, action);
     if (!error.isEmpty()) {
         msgbox::show(error, msgbox::Critical, QStringLiteral("Error:"), this);
         return;
     }
-    listWindow.setEnabled(true);
-    if (!adding)
-        listWindow.removeSelectedRow();
-    listWindow.addRow(action.description);
+    if (adding)
+        emit added(action);
+    else
+        emit modified(action);
     clearFields();
-    hide();
+    leave();
 }
 
 Action ActionEditor::typedAction() const
