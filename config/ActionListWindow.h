@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 #include <memory>
 
+#include "Action.h"
 #include "EditorState.h"
 #include "Store.h"
 
@@ -14,10 +14,13 @@ class ActionListWindow;
 class ActionEditor;
 class SettingsDialog;
 class ConfigAboutWindow;
+class SecondaryWindow;
 
 // The action list window: the editor's main window. It lists the actions,
 // adds and modifies them through the action editor, deletes them itself, and
-// owns the state that the editor's other windows share.
+// owns the state that the editor's other windows share. It owns those windows
+// too: each is made from its design at its first use, reports back when the
+// user leaves it, and is discarded when closed through its close box.
 class ActionListWindow : public QWidget
 {
     Q_OBJECT
@@ -26,12 +29,7 @@ public:
     explicit ActionListWindow(QWidget *parent = nullptr);
     ~ActionListWindow() override;
 
-    EditorState &state() { return editorState; }
-    Store &store() { return settingsStore; }
-
-    // The list's rows, as the action editor updates them after Accept.
-    void addRow(const QString &description);
-    void removeSelectedRow();
+    const EditorState &state() const { return editorState; }
 
     // The action editor, or null while it is not created.
     ActionEditor *editorWindow() const;
@@ -60,12 +58,22 @@ private:
     void closeEditor();
     void openSettings();
 
+    // What the secondary windows report.
+    void showAddedAction(const Action &action);
+    void showModifiedAction(const Action &action);
+    void secondaryLeft();
+    void discard(std::unique_ptr<SecondaryWindow> window);
+
     void loadList();
     QString selectedRowText() const;
+    void removeSelectedRow();
     // The action editor, created from its design when it does not exist.
     ActionEditor *editor();
     SettingsDialog *settings();
     ConfigAboutWindow *about();
+    // Gives a new secondary window this window's icon, keeps it above this
+    // window and listens for the user leaving it.
+    void adopt(SecondaryWindow *window);
     // Shows a secondary window; this one stays disabled until it is left.
     void openSecondary(QWidget *window);
     void endProgram();
@@ -74,7 +82,9 @@ private:
     Store settingsStore;
     EditorState editorState;
     QString programFolder;
-    QPointer<ActionEditor> loadedEditor;
-    QPointer<SettingsDialog> loadedSettings;
-    QPointer<ConfigAboutWindow> loadedAbout;
+    // The secondary windows, null while they are not made. Declared after
+    // the store and the state, which the editor and the settings dialog use.
+    std::unique_ptr<ActionEditor> loadedEditor;
+    std::unique_ptr<SettingsDialog> loadedSettings;
+    std::unique_ptr<ConfigAboutWindow> loadedAbout;
 };

@@ -1,20 +1,23 @@
 #pragma once
 
+#include "MessageBox.h"
 #include "TestHome.h"
 
 #include <QObject>
 #include <memory>
 
-// A test class whose every test function runs in a fresh TestHome: a settings
-// store and runtime folder of its own, removed when the function is over.
+// A test class whose every test function runs in a fresh, empty home (see
+// TestHome) with scripted message boxes, both gone after the function. A
+// test class that needs more set-up has its own init() and cleanup() call these.
 class HomeTest : public QObject
 {
     Q_OBJECT
 
+protected slots:
+    void init();
+    void cleanup();
+
 protected:
     std::unique_ptr<TestHome> home;
-
-private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
+    std::unique_ptr<MessageBoxScript> script;
 };
