@@ -12,13 +12,13 @@
 #include <QProcess>
 
 TrayController::TrayController(const CheckerParts &parts, QObject *parent)
-    : QObject(parent), store(parts.store), setProxy(parts.setProxy), status(parts.store),
-      run(parts.store, parts.pageDownload, parts.connection, parts.browser, parts.prompts, status,
-          parts.clock),
+    : QObject(parent), store(parts.store), setProxy(parts.setProxy), statusHost(parts.store),
+      run(parts.store, parts.pageDownload, parts.connection, parts.browser, parts.prompts,
+          statusHost, parts.clock),
       scheduler(run.state, parts.connection, parts.prompts, [this] { run.request(); }),
       listener(QStringLiteral("Quorlin")), prompts(parts.prompts)
 {
-    status.attach(run.state);
+    statusHost.attach(run.state);
 
     // Precise, so that nothing happens before the minute is over.
     dialUpTimer.setTimerType(Qt::PreciseTimer);
@@ -37,12 +37,18 @@ TrayController::TrayController(const CheckerParts &parts, QObject *parent)
     connect(&alwaysTimer, &QTimer::timeout, this, &TrayController::alwaysTick,
             Qt::QueuedConnection);
 
-    menu.setTitle(QStringLiteral("Popup"));
-    debugItem = menu.addAction(QStringLiteral("&Debug"));
-    aboutItem = menu.addAction(QStringLiteral("&About"));
-    checkItem = menu.addAction(QStringLiteral("&Check Now"));
-    configItem = menu.addAction(QStringLiteral("&Launch Config"));
-    exitItem = menu.addAction(QStringLiteral("&Exit"));
+    popupMenu.setTitle(QStringLiteral("Popup"));
+    debugItem = popupMenu.addAction(QStringLiteral("&Debug"));
+    aboutItem = popupMenu.addAction(QStringLiteral("&About"));
+    checkItem = popupMenu.addAction(QStringLiteral("&Check Now"));
+    configItem = popupMenu.addAction(QStringLiteral("&Launch Config"));
+    exitItem = popupMenu.addAction(QStringLiteral("&Exit"));
+    popupMenu.setObjectName(QStringLiteral("mnuPopup"));
+    debugItem->setObjectName(QStringLiteral("mnuDebug"));
+    aboutItem->setObjectName(QStringLiteral("mnuAbout"));
+    checkItem->setObjectName(QStringLiteral("mnuCheck"));
+    configItem->setObjectName(QStringLiteral("mnuConfig"));
+    exitItem->setObjectName(QStringLiteral("mnuExit"));
     // Each item runs once the menu has closed.
     connect(debugItem, &QAction::triggered, this, &TrayController::showStatus,
             Qt::QueuedConnection);
@@ -58,7 +64,7 @@ TrayController::TrayController(const CheckerParts &parts, QObject *parent)
     // The tray shows the menu itself: a StatusNotifierItem host natively at
     // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
     // button. No other activation of the icon does anything.
-    trayIcon.setContextMenu(&menu);
+    trayIcon.setContextMenu(&popupMenu);
     connect(&listener, &CloseListener::closeRequested, this, &TrayController::closeRequestArrived);
     connect(&sessionEnd, &SessionEnd::ending, this, &TrayController::sessionEnding);
 }
@@ -114,12 +120,12 @@ void TrayController::unload()
     splashTimer.stop();
     alwaysTimer.stop();
     trayIcon.hide();
-    menu.hide();
+    popupMenu.hide();
     if (splashWindow)
         splashWindow->hide();
     if (aboutWindow)
         aboutWindow->hide();
-    status.hide();
+    statusHost.hide();
     listener.reply();
     emit ended();
 }
@@ -164,7 +170,7 @@ void TrayController::alwaysTick()
 
 void TrayController::showStatus()
 {
-    status.show();
+    statusHost.show();
 }
 
 void TrayController::showAbout()
@@ -203,4 +209,34 @@ void TrayController::closeRequestArrived()
 void TrayController::sessionEnding()
 {
     unload();
+}
+
+QAction *TrayController::menuItem(MenuItem item) const
+{
+    switch (item) {
+    case MenuItem::Debug:
+        return debugItem;
+    case MenuItem::About:
+        return aboutItem;
+    case MenuItem::CheckNow:
+        return checkItem;
+    case MenuItem::LaunchConfig:
+        return configItem;
+    case MenuItem::Exit:
+        break;
+    }
+    return exitItem;
+}
+
+const QTimer &TrayController::timer(TimerRole role) const
+{
+    switch (role) {
+    case TimerRole::DialUp:
+        return dialUpTimer;
+    case TimerRole::Splash:
+        return splashTimer;
+    case TimerRole::Always:
+        break;
+    }
+    return alwaysTimer;
 }

@@ -35,8 +35,10 @@ struct CheckerParts {
     const Clock &clock;
 };
 
-// The checker's hidden main window: start-up and shutdown, the three timers,
-// the tray icon with its menu, and the splash, status and About windows.
+// The checker as it sits in the notification area: start-up and shutdown, the
+// three timers, the tray icon with its menu, and the splash, status and About
+// windows. Tests drive it through its menu items and look at it through the
+// few accessors below.
 class TrayController : public QObject
 {
     Q_OBJECT
@@ -60,25 +62,16 @@ public:
     CheckerAboutWindow *about();
     bool aboutLoaded() const { return aboutWindow != nullptr || aboutDeferred; }
 
-    Store &store;
-    std::function<void(const QString &)> setProxy;
-    QString version;
-    StatusWindowHost status;
-    CheckRun run;
-    Scheduler scheduler;
-    CloseListener listener;
-    SessionEnd sessionEnd;
+    // The menu's items, top to bottom.
+    enum class MenuItem { Debug, About, CheckNow, LaunchConfig, Exit };
+    QAction *menuItem(MenuItem item) const;
+    const QMenu &menu() const { return popupMenu; }
+    QSystemTrayIcon &icon() { return trayIcon; }
+    StatusWindowHost &status() { return statusHost; }
+    const RunState &runState() const { return run.state; }
 
-    QTimer dialUpTimer;
-    QTimer splashTimer;
-    QTimer alwaysTimer;
-    QSystemTrayIcon trayIcon;
-    QMenu menu;
-    QAction *debugItem;
-    QAction *aboutItem;
-    QAction *checkItem;
-    QAction *configItem;
-    QAction *exitItem;
+    enum class TimerRole { DialUp, Splash, Always };
+    const QTimer &timer(TimerRole role) const;
 
 signals:
     // The program is to end now.
@@ -96,6 +89,26 @@ private:
     void closeRequestArrived();
     void sessionEnding();
     void aboutClosed();
+
+    Store &store;
+    std::function<void(const QString &)> setProxy;
+    QString version;
+    StatusWindowHost statusHost;
+    CheckRun run;
+    Scheduler scheduler;
+    CloseListener listener;
+    SessionEnd sessionEnd;
+
+    QTimer dialUpTimer;
+    QTimer splashTimer;
+    QTimer alwaysTimer;
+    QSystemTrayIcon trayIcon;
+    QMenu popupMenu;
+    QAction *debugItem;
+    QAction *aboutItem;
+    QAction *checkItem;
+    QAction *configItem;
+    QAction *exitItem;
 
     std::unique_ptr<SplashWindow> splashWindow;
     std::unique_ptr<CheckerAboutWindow> aboutWindow;

@@ -34,42 +34,41 @@ QString nameRefusal(const Store &store, const EditorState &state, const QString 
 
 } // namespace
 
-QString missingField(const QString &description, const QString &url, const QString &check)
+QString missingField(const Action &action)
 {
-    if (description.isEmpty())
+    if (action.description.isEmpty())
         return QStringLiteral("Please enter a Description!");
-    if (url.isEmpty())
+    if (action.url.isEmpty())
         return QStringLiteral("Please enter an URL!");
-    if (check.isEmpty())
+    if (action.check.isEmpty())
         return QStringLiteral("Please enter a Check String!");
     return {};
 }
 
-QString add(Store &store, EditorState &state, const QString &description, const QString &url,
-            const QString &check)
+QString add(Store &store, EditorState &state, const Action &action)
 {
     if (state.actionCount >= layout::MaxPosition)
         return ListFull;
-    if (const QString refusal = nameRefusal(store, state, description); !refusal.isEmpty())
+    if (const QString refusal = nameRefusal(store, state, action.description); !refusal.isEmpty())
         return refusal;
-    if (!layout::append(store, state.actionCount, description, url, check))
+    if (!layout::append(store, state.actionCount, action))
         return NotSaved;
     ++state.actionCount;
     state.changesMade = true;
     return {};
 }
 
-QString modify(Store &store, EditorState &state, const QString &description, const QString &url,
-               const QString &check)
+QString modify(Store &store, EditorState &state, const Action &action)
 {
     const QString &old = state.selectedAction;
-    if (description == old) {
-        if (!layout::change(store, old, url, check))
+    if (action.description == old) {
+        if (!layout::change(store, action))
             return NotSaved;
     } else {
-        if (const QString refusal = nameRefusal(store, state, description); !refusal.isEmpty())
+        if (const QString refusal = nameRefusal(store, state, action.description);
+            !refusal.isEmpty())
             return refusal;
-        if (!layout::rename(store, state.actionCount, old, description, url, check))
+        if (!layout::rename(store, state.actionCount, old, action))
             return NotSaved;
     }
     state.changesMade = true;

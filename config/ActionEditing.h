@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Action.h"
+
 #include <QString>
 
 struct EditorState;
@@ -17,19 +19,17 @@ inline const QString ModifyCaption = QStringLiteral("Modify An Action...");
 
 // The message asking for the first empty field, in the order Description,
 // URL, Check String; empty when all three hold something (blanks count).
-QString missingField(const QString &description, const QString &url, const QString &check);
+QString missingField(const Action &action);
 
 // Appends the action at position actionCount + 1, then raises actionCount and
 // sets changesMade. Refuses a description already in the list, the names of
 // the two fixed sections, and a full list; nothing is written then.
-QString add(Store &store, EditorState &state, const QString &description, const QString &url,
-            const QString &check);
+QString add(Store &store, EditorState &state, const Action &action);
 
 // Rewrites the action state.selectedAction: its URL and check string when the
 // description stays, otherwise moves it to the new description at the same
 // position (refused like add() when that name is taken). Sets changesMade.
-QString modify(Store &store, EditorState &state, const QString &description, const QString &url,
-               const QString &check);
+QString modify(Store &store, EditorState &state, const Action &action);
 
 // Removes the action `description`; the last action moves into its position
 // and actionCount goes down by one. changesMade is not touched.

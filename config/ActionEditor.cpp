@@ -1,21 +1,16 @@
 #include "ActionEditor.h"
 
 #include "ActionEditing.h"
-#include "ActionListWindow.h"
 #include "HelpTexts.h"
 #include "MouseOverHelp.h"
 #include "Prompts.h"
 #include "WindowPlacement.h"
 #include "ui_ActionEditor.h"
 
-#include <QCloseEvent>
-
-ActionEditor::ActionEditor(ActionListWindow &owner, Prompts &prompts)
-    : ui(std::make_unique<Ui::ActionEditor>()), listWindow(owner), prompts(prompts)
+ActionEditor::ActionEditor(Store &store, EditorState &state, Prompts &prompts)
+    : ui(std::make_unique<Ui::ActionEditor>()), store(store), state(state), prompts(prompts)
 {
     ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(owner.windowIcon());
     placeInCentre(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &ActionEditor::cancel);
@@ -27,53 +22,47 @@ ActionEditor::ActionEditor(ActionListWindow &owner, Prompts &prompts)
 
 ActionEditor::~ActionEditor() = default;
 
-void ActionEditor::fill(const QString &description, const QString &url, const QString &check)
+void ActionEditor::fill(const Action &action)
 {
-    ui->Text1->setText(description);
-    ui->Text2->setText(url);
-    ui->Text3->setText(check);
-}
-
-// The close box discards the window with what its fields hold; nothing is saved.
-void ActionEditor::closeEvent(QCloseEvent *event)
-{
-    listWindow.setEnabled(true);
-    event->accept();
+    ui->Text1->setText(action.description);
+    ui->Text2->setText(action.url);
+    ui->Text3->setText(action.check);
 }
 
 // Cancel: leaves without saving.
 void ActionEditor::cancel()
 {
     clearFields();
-    listWindow.setEnabled(true);
-    hide();
+    leave();
 }
 
-// Accept: checks the fields, saves the action, and updates the list.
+// Accept: checks the fields, saves the action, and reports it.
 void ActionEditor::accept()
 {
-    const QString description = ui->Text1->text();
-    const QString url = ui->Text2->text();
-    const QString check = ui->Text3->text();
-    const QString missing = editing::missingField(description, url, check);
+    const Action action = typedAction();
+    const QString missing = editing::missingField(action);
     if (!missing.isEmpty()) {
         prompts.ask({PromptKind::Error, QStringLiteral("Error:"), missing}, this);
         return;
     }
     const bool adding = windowTitle() == editing::AddCaption;
     const QString error =
-        adding ? editing::add(listWindow.store(), listWindow.state(), description, url, check)
-               : editing::modify(listWindow.store(), listWindow.state(), description, url, check);
+        adding ? editing::add(store, state, action) : editing::modify(store, state, action);
     if (!error.isEmpty()) {
         prompts.ask({PromptKind::Error, QStringLiteral("Error:"), error}, this);
         return;
     }
-    listWindow.setEnabled(true);
-    if (!adding)
-        listWindow.removeSelectedRow();
-    listWindow.addRow(description);
+    if (adding)
+        emit added(action);
+    else
+        emit modified(action);
     clearFields();
-    hide();
+    leave();
+}
+
+Action ActionEditor::typedAction() const
+{
+    return {ui->Text1->text(), ui->Text2->text(), ui->Text3->text()};
 }
 
 void ActionEditor::clearFields()

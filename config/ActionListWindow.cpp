@@ -41,31 +41,21 @@ ActionListWindow::ActionListWindow(Prompts &prompts, QWidget *parent)
     loadList();
 }
 
-ActionListWindow::~ActionListWindow()
-{
-    delete loadedEditor;
-    delete loadedSettings;
-    delete loadedAbout;
-}
-
-void ActionListWindow::addRow(const QString &description)
-{
-    ui->List1->addItem(description);
-}
+ActionListWindow::~ActionListWindow() = default;
 
 ActionEditor *ActionListWindow::editorWindow() const
 {
-    return loadedEditor;
+    return loadedEditor.get();
 }
 
 SettingsDialog *ActionListWindow::settingsWindow() const
 {
-    return loadedSettings;
+    return loadedSettings.get();
 }
 
 ConfigAboutWindow *ActionListWindow::aboutWindow() const
 {
-    return loadedAbout;
+    return loadedAbout.get();
 }
 
 void ActionListWindow::setProgramFolder(const QString &folder)
@@ -76,9 +66,8 @@ void ActionListWindow::setProgramFolder(const QString &folder)
 bool ActionListWindow::bringForward()
 {
     QWidget *window = this;
-    for (QWidget *secondary :
-         {static_cast<QWidget *>(loadedEditor), static_cast<QWidget *>(loadedSettings),
-          static_cast<QWidget *>(loadedAbout)}) {
+    QWidget *const secondaries[] = {loadedEditor.get(), loadedSettings.get(), loadedAbout.get()};
+    for (QWidget *secondary : secondaries) {
         if (secondary && secondary->isVisible())
             window = secondary;
     }
@@ -89,18 +78,6 @@ bool ActionListWindow::bringForward()
     window->activateWindow();
     // Wayland leaves the focus to the compositor: no program can take it.
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-void ActionListWindow::removeSelectedRow()
-{
-    const QList<QListWidgetItem *> selected = ui->List1->selectedItems();
-    if (selected.isEmpty())
-        return;
-    // The list selects a neighbour of the row it loses: that is no choice of
-    // the user's, so it is neither kept nor reported.
-    const QSignalBlocker quiet(ui->List1);
-    delete selected.first();
-    ui->List1->clearSelection();
 }
 
 // The close box ends the program without the restart of "Close"; the hidden
@@ -136,7 +113,7 @@ void ActionListWindow::modifyAction()
     }
     ActionEditor *window = editor();
     window->setWindowTitle(editing::ModifyCaption);
-    window->fill(row, settingsStore.read(row, layout::Url), settingsStore.read(row, layout::Check));
+    window->fill(layout::actionNamed(settingsStore, row));
     openSecondary(window);
 }
 
@@ -163,10 +140,7 @@ void ActionListWindow::deleteAction()
 
 void ActionListWindow::openAbout()
 {
-    setEnabled(false);
-    ConfigAboutWindow *window = about();
-    window->show();
-    window->activateWindow();
+    openSecondary(about());
 }
 
 // Close: a running checker reads its settings only when it starts, so after a
@@ -184,6 +158,30 @@ void ActionListWindow::openSettings()
     setEnabled(false);
 }
 
+void ActionListWindow::showAddedAction(const Action &action)
+{
+    ui->List1->addItem(action.description);
+}
+
+// The modified action's row is taken out and added again with its new text.
+void ActionListWindow::showModifiedAction(const Action &action)
+{
+    removeSelectedRow();
+    ui->List1->addItem(action.description);
+}
+
+void ActionListWindow::secondaryLeft()
+{
+    setEnabled(true);
+}
+
+// A window closed through its close box goes once its close event is over;
+// the next use makes it afresh from its design.
+void ActionListWindow::discard(std::unique_ptr<SecondaryWindow> window)
+{
+    window.release()->deleteLater();
+}
+
 void ActionListWindow::loadList()
 {
     const QStringList descriptions = layout::actions(settingsStore);
@@ -197,31 +195,59 @@ QString ActionListWindow::selectedRowText() const
     return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
+void ActionListWindow::removeSelectedRow()
+{
+    const QList<QListWidgetItem *> selected = ui->List1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    // The list selects a neighbour of the row it loses: that is no choice of
+    // the user's, so it is neither kept nor reported.
+    const QSignalBlocker quiet(ui->List1);
+    delete selected.first();
+    ui->List1->clearSelection();
+}
+
 ActionEditor *ActionListWindow::editor()
 {
     if (!loadedEditor) {
-        loadedEditor = new ActionEditor(*this, prompts);
-        keepAboveOwner(loadedEditor, this);
+        loadedEditor = std::make_unique<ActionEditor>(settingsStore, editorState, prompts);
+        adopt(loadedEditor.get());
+        connect(loadedEditor.get(), &ActionEditor::added, this, &ActionListWindow::showAddedAction);
+        connect(loadedEditor.get(), &ActionEditor::modified, this,
+                &ActionListWindow::showModifiedAction);
+        connect(loadedEditor.get(), &ActionEditor::closed, this,
+                [this] { discard(std::move(loadedEditor)); });
     }
-    return loadedEditor;
+    return loadedEditor.get();
 }
 
 SettingsDialog *ActionListWindow::settings()
 {
     if (!loadedSettings) {
-        loadedSettings = new SettingsDialog(*this, prompts);
-        keepAboveOwner(loadedSettings, this);
+        loadedSettings = std::make_unique<SettingsDialog>(settingsStore, editorState, prompts);
+        adopt(loadedSettings.get());
+        connect(loadedSettings.get(), &SettingsDialog::closed, this,
+                [this] { discard(std::move(loadedSettings)); });
     }
-    return loadedSettings;
+    return loadedSettings.get();
 }
 
 ConfigAboutWindow *ActionListWindow::about()
 {
     if (!loadedAbout) {
-        loadedAbout = new ConfigAboutWindow(*this);
-        keepAboveOwner(loadedAbout, this);
+        loadedAbout = std::make_unique<ConfigAboutWindow>();
+        adopt(loadedAbout.get());
+        connect(loadedAbout.get(), &ConfigAboutWindow::closed, this,
+                [this] { discard(std::move(loadedAbout)); });
     }
-    return loadedAbout;
+    return loadedAbout.get();
+}
+
+void ActionListWindow::adopt(SecondaryWindow *window)
+{
+    window->setWindowIcon(windowIcon());
+    keepAboveOwner(window, this);
+    connect(window, &SecondaryWindow::left, this, &ActionListWindow::secondaryLeft);
 }
 
 void ActionListWindow::openSecondary(QWidget *window)

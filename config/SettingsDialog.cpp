@@ -1,22 +1,18 @@
 #include "SettingsDialog.h"
 
-#include "ActionListWindow.h"
 #include "HelpTexts.h"
 #include "Layout.h"
 #include "MouseOverHelp.h"
 #include "Prompts.h"
 #include "SettingsEditing.h"
+#include "Store.h"
 #include "WindowPlacement.h"
 #include "ui_SettingsDialog.h"
 
-#include <QCloseEvent>
-
-SettingsDialog::SettingsDialog(ActionListWindow &owner, Prompts &prompts)
-    : ui(std::make_unique<Ui::SettingsDialog>()), listWindow(owner), prompts(prompts)
+SettingsDialog::SettingsDialog(Store &store, EditorState &state, Prompts &prompts)
+    : ui(std::make_unique<Ui::SettingsDialog>()), store(store), state(state), prompts(prompts)
 {
     ui->setupUi(this);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(owner.windowIcon());
     placeInCentre(this);
 
     // stateChanged comes only when the value really changes, whether the user
@@ -24,7 +20,8 @@ SettingsDialog::SettingsDialog(ActionListWindow &owner, Prompts &prompts)
     connect(ui->Check1, &QCheckBox::stateChanged, this, &SettingsDialog::proxyToggled);
     connect(ui->Check3, &QCheckBox::stateChanged, this, &SettingsDialog::limitToggled);
     connect(ui->Command1, &QPushButton::clicked, this, &SettingsDialog::save);
-    connect(ui->Command2, &QPushButton::clicked, this, &SettingsDialog::cancel);
+    // Cancel: leaves without writing; the next showing reloads from the store.
+    connect(ui->Command2, &QPushButton::clicked, this, &SettingsDialog::leave);
 
     auto *help = new MouseOverHelp(ui->Label3, this);
     help->watch(this, helptext::settingsDialog());
@@ -41,13 +38,6 @@ void SettingsDialog::showDialog()
     // Coming up is what reloads the controls; the dialog's own message boxes
     // going away do not.
     loadOptions();
-}
-
-// The close box discards the window and its edits; nothing is written.
-void SettingsDialog::closeEvent(QCloseEvent *event)
-{
-    listWindow.setEnabled(true);
-    event->accept();
 }
 
 // The proxy box: the address and port are usable only while it is ticked.
@@ -81,25 +71,16 @@ void SettingsDialog::save()
         prompts.ask({PromptKind::Error, QStringLiteral("Error:"), missing}, this);
         return;
     }
-    const QString error = settingsdialog::save(listWindow.store(), listWindow.state(), options);
+    const QString error = settingsdialog::save(store, state, options);
     if (!error.isEmpty()) {
         prompts.ask({PromptKind::Error, QStringLiteral("Error:"), error}, this);
         return;
     }
-    listWindow.setEnabled(true);
-    hide();
-}
-
-// Cancel: leaves without writing; the next showing reloads from the store.
-void SettingsDialog::cancel()
-{
-    listWindow.setEnabled(true);
-    hide();
+    leave();
 }
 
 void SettingsDialog::loadOptions()
 {
-    const Store &store = listWindow.store();
     ui->Text1->setText(store.read(layout::Settings, layout::FwIp));
     ui->Text2->setText(store.read(layout::Settings, layout::FwPort, QStringLiteral("80")));
     ui->Check1->setChecked(

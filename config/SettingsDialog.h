@@ -1,39 +1,37 @@
 #pragma once
 
-#include <QWidget>
+#include "SecondaryWindow.h"
+
 #include <memory>
 
 namespace Ui
 {
 class SettingsDialog;
 }
-class ActionListWindow;
 class Prompts;
+struct EditorState;
+class Store;
 
 // The settings dialog: proxy, once-a-day limit and always-connected options
 // of "!Settings". It loads its controls from the store each time it is brought
 // up; "Save" writes all five options, "Cancel" hides it without writing, and
 // its close box discards it. Its captions are laid out for a small 8-point
 // sans font, which the design sets: the desktop's usual size would cut them off.
-class SettingsDialog : public QWidget
+class SettingsDialog : public SecondaryWindow
 {
     Q_OBJECT
 
 public:
-    SettingsDialog(ActionListWindow &owner, Prompts &prompts);
+    SettingsDialog(Store &store, EditorState &state, Prompts &prompts);
     ~SettingsDialog() override;
 
     // Brings the dialog up and loads its controls afresh from the store.
     void showDialog();
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void proxyToggled();
     void limitToggled();
     void save();
-    void cancel();
 
     // Fills the controls from the store; a box whose value changes runs its
     // handler on the way.
@@ -42,6 +40,7 @@ private:
     void setProxyFieldsEnabled(bool enabled);
 
     std::unique_ptr<Ui::SettingsDialog> ui;
-    ActionListWindow &listWindow;
+    Store &store;
+    EditorState &state;
     Prompts &prompts;
 };

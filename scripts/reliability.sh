@@ -4,7 +4,7 @@
 #   - misbehaving servers on loopback (tst_hostileservers),
 #   - the store under faults: damaged files, an unwritable store, seen from the
 #     store, the checker and config (tst_storefaults, tst_actioneditor,
-#     tst_settingsdialog),
+#     tst_actionlist, tst_settingsdialog),
 #   - the two-process soak, QUORLIN_SOAK_SECONDS long (60 by default),
 #   - every fuzz target, FUZZ_SECONDS long (30 by default; tests/fuzz/run.sh).
 # Builds into $QUORLIN_BUILD (default: build) first. Fails when any of them fails.
@@ -21,7 +21,7 @@ trap 'rm -rf "$figures"' EXIT
 bash scripts/setup.sh tests "$build"
 QUORLIN_FIGURES=$figures QUORLIN_SOAK_SECONDS=$soak \
     ctest --test-dir "$build" --output-on-failure \
-    -R '^(tst_hostileservers|tst_storefaults|tst_actioneditor|tst_settingsdialog|tst_storesoak)$'
+    -R '^(tst_hostileservers|tst_storefaults|tst_actioneditor|tst_actionlist|tst_settingsdialog|tst_storesoak)$'
 QUORLIN_FIGURES=$figures FUZZ_SECONDS=$fuzz bash tests/fuzz/run.sh
 
 rows() {
@@ -78,7 +78,13 @@ $(rows damaged)
 
 The store's folder replaced by a file, and a full disk: a 64 KiB tmpfs mounted over the
 store's folder and filled up, where the test may mount (it runs as root, in a mount
-namespace of its own); elsewhere a file-size limit of 0 stands in for it.
+namespace of its own); elsewhere a file-size limit of 0 stands in for it. A folder that
+takes no new file and no new link (a tmpfs with every inode in use: what a file system
+without hard links, or a store file of another user's, did to the old fallback). Room for
+the first key of a user action but not for the whole of it (a file-size limit of the
+file's size plus a few bytes). The writers' lock held by a hung writer (\`store_writer
+hold\`, a second process that takes the lock and sleeps): each writer gives up after 5 s.
+Each user action of the editor is checked to leave the file byte for byte as it was.
 
 | fault | who writes | outcome |
 | --- | --- | --- |
@@ -111,7 +117,19 @@ past 10 s fails. Run them with \`FUZZ_SECONDS=$fuzz bash tests/fuzz/run.sh\`.
 | --- | --- | --- | --- | --- |
 $(rows fuzz)
 
-## 6. Faults these suites found, and how they were mended
+## 6. A linked store, two editors, texts that look like markup
+
+| case | test | outcome |
+| --- | --- | --- |
+| \`QL.ini\` a relative symbolic link into another folder; written by this process and by a second one (20 writes) | \`tst_store\` | the link's target replaced, the link kept, mode 0600; no other file in either folder |
+| the link pointed elsewhere between two writes | \`tst_store\` | the next write goes to the new target; the old one is left alone |
+| a writer killed in the middle of its writes | \`tst_store\` | the next write removes the copy it left; only \`QL.ini\` in the folder |
+| a second \`config\` started while one runs | \`tst_closechannel\` | the first is asked to come forward and confirms; the second ends with 0, no window or box of its own, store file unchanged |
+| the running \`config\` killed, then started again | \`tst_closechannel\` | the new one takes over the lock and the entry it left |
+| a description, stored date and page text holding \`<b>\`, \`<a href="file:...">\`, \`&amp;\`, \`<br>\` | \`tst_checkerwindows\` | status window shows them as written |
+| the same texts in a real message box ("Site Updated:") | \`tst_messageboxtext\` | shown as written, no link |
+
+## 7. Faults these suites found, and how they were mended
 
 - A change that could not be saved (a full disk) was reported as failed, yet read back at
   once as if saved, and saved after all with the next change that succeeded: QSettings
@@ -130,6 +148,32 @@ $(rows fuzz)
 - With the store unwritable, the once-a-day rule compared two old dates read back from the
   store and could hold back every timed run; a date that cannot be saved now counts as
   today's.
+- A store file that was a symbolic link left a \`QL.ini.edit-<pid>-<n>\` file behind at every
+  write (the checker's daily "TDate" among them), because the final rename found both
+  names pointing at the same link. Every change is now made on a private copy beside the
+  link's target, resolved at the time of the write, and moved over the target; copies a
+  killed writer left are removed by the next write.
+- Where the second link to the file could not be made (a file system without hard links,
+  a folder with no inode left, a file of another user's), a change was made under the
+  file's own name, and one that failed stayed in QSettings's memory: read back at once,
+  saved with the next change. That path is gone; every change goes through its own copy.
+- Accept, Delete and Save were sequences of single-key writes: a failure half-way kept
+  the first ones (a list entry without its section, the last action at two positions, some
+  options changed while \`ChangesMade\` said nothing was). Each is now one change of the
+  file.
+- A new version of the file cut short (a file-size limit, a disk with room for part of
+  it) was moved into place by QSettings all the same and reported as saved, losing the
+  sections at its end. A change now counts as saved only when the written file reads back
+  as everything it was meant to hold.
+- Two editors at once appended at the same position and overwrote each other's actions.
+  A second \`config\` now hands over to the running one and ends.
+- A writer waited for the writers' lock without limit, so a hung writer froze the other
+  program at its next write (the checker with its tray menu). A writer now gives up after
+  5 s and reports the write as failed.
+- Message boxes and the status window took a text holding markup as rich text: a
+  description \`Notes <b>new</b>\` showed bold, and one holding \`<a href="file:...">\` became
+  a live link in the "Site Updated:" box, opened by the desktop whatever its scheme. Both
+  now show every text as plain text.
 EOF
 } >"$output"
 echo "wrote $output"

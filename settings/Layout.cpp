@@ -41,40 +41,43 @@ int positionOf(const Store &store, const QString &description, int count)
     return 0;
 }
 
-bool append(Store &store, int count, const QString &description, const QString &url,
-            const QString &check)
+Action actionNamed(const Store &store, const QString &description)
+{
+    return {description, store.read(description, Url), store.read(description, Check)};
+}
+
+bool append(Store &store, int count, const Action &action)
 {
     if (count < 0 || count >= MaxPosition)
         return false;
     const QString position = keyOf(count + 1);
     Store::Change change;
-    change.write(ActionList, position, description);
-    change.write(description, Url, url);
-    change.write(description, Check, check);
-    change.write(description, Nr, position);
+    change.write(ActionList, position, action.description);
+    change.write(action.description, Url, action.url);
+    change.write(action.description, Check, action.check);
+    change.write(action.description, Nr, position);
     return store.apply(change);
 }
 
-bool change(Store &store, const QString &description, const QString &url, const QString &check)
+bool change(Store &store, const Action &action)
 {
     Store::Change change;
-    change.write(description, Url, url);
-    change.write(description, Check, check);
+    change.write(action.description, Url, action.url);
+    change.write(action.description, Check, action.check);
     return store.apply(change);
 }
 
-bool rename(Store &store, int count, const QString &oldDescription, const QString &newDescription,
-            const QString &url, const QString &check)
+bool rename(Store &store, int count, const QString &oldDescription, const Action &action)
 {
     const int position = positionOf(store, oldDescription, count);
     if (position == 0)
         return false;
     const QString key = keyOf(position);
     Store::Change change;
-    change.write(ActionList, key, newDescription);
-    change.write(newDescription, Url, url);
-    change.write(newDescription, Check, check);
-    change.write(newDescription, Nr, key);
+    change.write(ActionList, key, action.description);
+    change.write(action.description, Url, action.url);
+    change.write(action.description, Check, action.check);
+    change.write(action.description, Nr, key);
     // A hand-made entry may have no section of its own: nothing to remove then.
     change.removeSection(oldDescription);
     return store.apply(change);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Action.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,18 +39,33 @@ QStringList actions(const Store &store);
 // 0 when the list does not hold it at all.
 int positionOf(const Store &store, const QString &description, int count);
 
+// The action `description` as its section holds it; a missing key reads as empty.
+Action actionNamed(const Store &store, const QString &description);
+
 // Writes entry count+1, then the new section's "URL", "Check" and "NR". Fails,
 // writing nothing, when count is already the largest position.
-bool append(Store &store, int count, const QString &description, const QString &url,
-            const QString &check);
+bool append(Store &store, int count, const Action &action);
 
 // Rewrites "URL" and "Check" of an action that keeps its description.
-bool change(Store &store, const QString &description, const QString &url, const QString &check);
+bool change(Store &store, const Action &action);
 
-// Moves the action `oldDescription` to the section `newDescription`, keeping its
-// position. Fails, writing nothing, when the list does not hold `oldDescription`.
-bool rename(Store &store, int count, const QString &oldDescription, const QString &newDescription,
-            const QString &url, const QString &check);
+// Moves the action `oldDescription` to the section of `action`'s description,
+// keeping its position. Fails, writing nothing, when the list does not hold
+// `oldDescription`.
+bool rename(Store &store, int count, const QString &oldDescription, const Action &action);
+
+// append() and change() with the three texts apart, for filling a store by
+// hand in tests and tools.
+inline bool append(Store &store, int count, const QString &description, const QString &url,
+                   const QString &check)
+{
+    return append(store, count, Action{description, url, check});
+}
+inline bool change(Store &store, const QString &description, const QString &url,
+                   const QString &check)
+{
+    return change(store, Action{description, url, check});
+}
 
 // Removes the action `description`; the last action (position `count`) moves
 // into the freed position. Fails, writing nothing, when the list does not hold

@@ -2,19 +2,22 @@
 
 #include "StoreFile.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QThread>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -64,7 +67,6 @@ quint64 inodeOf(const QByteArray &name)
 // a writer that hangs (a stopped process, a stuck network folder) must not
 // hold up the other program's writes, and with them its windows, for ever.
 constexpr int LockWaitMs = 5000;
-constexpr int LockRetryMs = 20;
 
 // The copies a change is made on are named "<file>.edit-<pid>-<n>", beside
 // the file they replace; QSettings adds files of its own to such a name.
@@ -73,6 +75,61 @@ const QString EditInfix = QStringLiteral(".edit-");
 // Symbolic links followed at most this far; a longer chain is a loop.
 constexpr int MaxLinkHops = 40;
 
+// Waits for an exclusive lock on the folder `folder`, at most `waitMs`, and
+// returns the descriptor that holds it, or -1. The wait blocks in the kernel,
+// which hands a released lock to a waiting writer at once: a writer that only
+// retried now and then could be overtaken for ever by another that writes
+// without pause. flock() cannot be given a deadline, so the blocking call runs
+// on a thread of its own; when the deadline passes first, that thread lets go
+// of the lock as soon as it gets it.
+int lockFolder(const QByteArray &folder, int waitMs)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return fd;
+    if (errno != EWOULDBLOCK) {
+        ::close(fd);
+        return -1;
+    }
+
+    struct Wait {
+        std::mutex mutex;
+        std::condition_variable answered;
+        bool done = false;
+        bool locked = false;
+        bool abandoned = false;
+    };
+    const auto wait = std::make_shared<Wait>();
+    std::thread([wait, fd] {
+        int result;
+        do {
+            result = ::flock(fd, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        const std::lock_guard<std::mutex> guard(wait->mutex);
+        if (wait->abandoned) {
+            ::close(fd);
+            return;
+        }
+        wait->locked = result == 0;
+        wait->done = true;
+        wait->answered.notify_one();
+    }).detach();
+
+    std::unique_lock<std::mutex> guard(wait->mutex);
+    wait->answered.wait_for(guard, std::chrono::milliseconds(waitMs), [&] { return wait->done; });
+    if (!wait->done) {
+        // The thread closes the descriptor once its flock() returns.
+        wait->abandoned = true;
+        return -1;
+    }
+    if (wait->locked)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
 // An exclusive lock on the store's folder, held while the object lives: writers
 // take turns, and the kernel releases it even when a writer is killed. Waits
 // at most LockWaitMs for a writer that holds it.
@@ -80,20 +137,8 @@ class FolderLock
 {
 public:
     explicit FolderLock(const QString &filePath)
-        : fd(::open(QFile::encodeName(QFileInfo(filePath).absolutePath()).constData(),
-                    O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+        : fd(lockFolder(QFile::encodeName(QFileInfo(filePath).absolutePath()), LockWaitMs))
     {
-        if (fd < 0)
-            return;
-        const QDeadlineTimer deadline(LockWaitMs);
-        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
-                ::close(fd);
-                fd = -1;
-                return;
-            }
-            QThread::msleep(LockRetryMs);
-        }
     }
     ~FolderLock()
     {

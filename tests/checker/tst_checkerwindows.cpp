@@ -1,12 +1,12 @@
 #include "CheckRun.h"
 #include "CheckerAboutWindow.h"
+#include "HomeTest.h"
 #include "Layout.h"
 #include "ShownText.h"
 #include "SplashWindow.h"
 #include "StatusWindow.h"
 #include "StatusWindowHost.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -30,15 +30,21 @@ QWidget *firstInTabOrder(QWidget *window)
     return nullptr;
 }
 
+// A status window over the test's store and a run state of its own.
+struct StatusBench {
+    Store store;
+    RunState state;
+    StatusWindowHost status{store};
+    StatusBench() { status.attach(state); }
+};
+
 } // namespace
 
-class TestCheckerWindows : public QObject
+class TestCheckerWindows : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void statusDesignTexts_data();
     void statusDesignTexts();
@@ -54,9 +60,6 @@ private slots:
     void statusShowsTextsAsWritten();
     void splashDesign();
     void aboutDesign();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 void TestCheckerWindows::statusDesignTexts_data()
@@ -138,11 +141,9 @@ void TestCheckerWindows::statusLoadShowsCountAndDate()
 
 void TestCheckerWindows::writeLoadsStatusHidden()
 {
-    Store store;
-    RunState state;
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     state.checksSinceStart = 3;
-    StatusWindowHost status(store);
-    status.attach(state);
     QVERIFY(!status.isLoaded());
     status.setProcessing(QStringLiteral("Processing: Page 1"));
     QVERIFY(status.isLoaded());
@@ -165,12 +166,10 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
             forms += qobject_cast<StatusWindow *>(window) ? 1 : 0;
         return forms;
     };
-    Store store;
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-14-2026")));
-    RunState state;
     state.checksSinceStart = 9;
-    StatusWindowHost status(store);
-    status.attach(state);
     status.setChecksSinceStart(QStringLiteral("Checks Since Start: 4"));
     status.setProcessing(QStringLiteral("Processing: Page 1"));
     status.setPageText(QStringLiteral("first page"));
@@ -209,10 +208,8 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
 
 void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
 {
-    Store store;
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     status.show();
     StatusWindow *form = status.form();
     QVERIFY(form->isVisible());
@@ -233,10 +230,8 @@ void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
 
 void TestCheckerWindows::activateRefreshesCountAndDate()
 {
-    Store store;
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     status.show();
     StatusWindow *form = status.form();
     QTRY_VERIFY(form->isActiveWindow());
@@ -258,10 +253,8 @@ void TestCheckerWindows::activateRefreshesCountAndDate()
 
 void TestCheckerWindows::closeBoxUnloadsStatus()
 {
-    Store store;
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     status.show();
     status.setProcessing(QStringLiteral("Processing: Page 1"));
     status.setPageText(QStringLiteral("the page text"));
@@ -289,11 +282,9 @@ void TestCheckerWindows::statusShowsTextsAsWritten_data()
 void TestCheckerWindows::statusShowsTextsAsWritten()
 {
     QFETCH(QString, text);
-    Store store;
+    StatusBench bench;
+    auto &[store, state, status] = bench;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, text));
-    RunState state;
-    StatusWindowHost status(store);
-    status.attach(state);
     status.setProcessing(QStringLiteral("Processing: ") + text);
     status.setPageText(text);
     status.show();

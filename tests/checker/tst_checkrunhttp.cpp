@@ -9,6 +9,7 @@
 #include "ScriptedPrompts.h"
 #include "Store.h"
 #include "TestHome.h"
+#include "UrlCatcher.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -17,18 +18,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-
-// Stands in for the desktop's browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openUrl(const QUrl &url) { opened.append(url); }
-};
 
 // A whole check run over real downloads from a loopback server.
 class TestCheckRunHttp : public QObject
@@ -164,10 +153,8 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     TestHome home;
     Store store;
     HttpTestServer server;
-    HttpTestServer::Response slow;
-    slow.body = QByteArray(300, 'x');
-    slow.trickleMs = 100; // half a minute for the whole body
-    server.serve("/slow", slow);
+    // Half a minute for the whole body.
+    server.serve("/slow", HttpTestServer::Response::trickle(300, 100));
     server.servePage("/next", "next");
     QVERIFY(layout::append(store, 0, QStringLiteral("Slow"), server.url(QStringLiteral("/slow")),
                            QStringLiteral("x")));

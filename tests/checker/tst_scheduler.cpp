@@ -1,9 +1,9 @@
 #include "CheckRun.h"
 #include "CheckerBench.h"
+#include "HomeTest.h"
 #include "Scheduler.h"
 #include "ScriptedPrompts.h"
 #include "StatusWindowHost.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -47,20 +47,18 @@ public:
     PageDownload pageDownload{10};
     FakeConnection connection;
     RecordingBrowser browser;
-    FixedClock clock;
+    FixedClock clock{QDate(2026, 3, 14)};
     ScriptedPrompts prompts;
     StatusWindowHost status{store};
     CheckRun run{store, pageDownload, connection, browser, prompts, status, clock};
     Scheduler scheduler{run.state, connection, prompts, [this] { run.request(); }};
 };
 
-class TestScheduler : public QObject
+class TestScheduler : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void checkpointsOnTicks_data();
     void checkpointsOnTicks();
@@ -72,9 +70,6 @@ private slots:
     void dialUpCheckpointDuringRunStillTestsConnection();
     void checkNowBusy();
     void checkNowNoChangesNothing();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 void TestScheduler::checkpointsOnTicks_data()

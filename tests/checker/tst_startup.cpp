@@ -1,9 +1,9 @@
 #include "CheckerAboutWindow.h"
 #include "CheckerBench.h"
+#include "HomeTest.h"
 #include "ScriptedPrompts.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
-#include "TestHome.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -11,13 +11,11 @@
 #include <QtTest>
 #include <algorithm>
 
-class TestStartup : public QObject
+class TestStartup : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void proxyText_data();
     void proxyText();
@@ -32,9 +30,6 @@ private slots:
     void splashGoesAfterThreeSeconds();
     void unloadRemovesIconAndEntryOnce();
     void closeRequestDuringRunEndsIt();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 void TestStartup::proxyText_data()
@@ -140,12 +135,12 @@ void TestStartup::modeEnablesTwoTimers()
         QVERIFY(bench.store.write(layout::Settings, layout::Always, always));
 
     QVERIFY(bench.tray.load());
-    QCOMPARE(bench.tray.dialUpTimer.isActive(), !alwaysMode);
-    QVERIFY(bench.tray.splashTimer.isActive());
-    QCOMPARE(bench.tray.alwaysTimer.isActive(), alwaysMode);
-    QCOMPARE(bench.tray.dialUpTimer.interval(), 60000);
-    QCOMPARE(bench.tray.splashTimer.interval(), 3000);
-    QCOMPARE(bench.tray.alwaysTimer.interval(), 60000);
+    QCOMPARE(bench.tray.timer(TrayController::TimerRole::DialUp).isActive(), !alwaysMode);
+    QVERIFY(bench.tray.timer(TrayController::TimerRole::Splash).isActive());
+    QCOMPARE(bench.tray.timer(TrayController::TimerRole::Always).isActive(), alwaysMode);
+    QCOMPARE(bench.tray.timer(TrayController::TimerRole::DialUp).interval(), 60000);
+    QCOMPARE(bench.tray.timer(TrayController::TimerRole::Splash).interval(), 3000);
+    QCOMPARE(bench.tray.timer(TrayController::TimerRole::Always).interval(), 60000);
 }
 
 void TestStartup::emptyListRefusesToRun_data()
@@ -179,10 +174,10 @@ void TestStartup::emptyListRefusesToRun()
     QCOMPARE(script.boxes[0].title, QStringLiteral("Quorlin Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
     QVERIFY(splashShown);
-    QVERIFY(!bench.tray.trayIcon.isVisible());
-    QVERIFY(!bench.tray.dialUpTimer.isActive());
-    QVERIFY(!bench.tray.splashTimer.isActive());
-    QVERIFY(!bench.tray.alwaysTimer.isActive());
+    QVERIFY(!bench.tray.icon().isVisible());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::DialUp).isActive());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::Splash).isActive());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::Always).isActive());
     QVERIFY(bench.proxies.isEmpty());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 0);
@@ -201,7 +196,6 @@ void TestStartup::configuredStartSettlesInTheTray()
     ScriptedPrompts &script = bench.prompts;
     QVERIFY(bench.tray.load());
     QVERIFY(script.boxes.isEmpty());
-    QCOMPARE(bench.tray.version, QStringLiteral("1.6"));
     QVERIFY(bench.tray.splash()->isVisible());
     QCOMPARE(bench.tray.splash()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
     QVERIFY(bench.tray.aboutLoaded());
@@ -212,14 +206,14 @@ void TestStartup::configuredStartSettlesInTheTray()
     }));
     QVERIFY(!bench.tray.about()->isVisible());
     QCOMPARE(bench.tray.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
-    QCOMPARE(bench.tray.run.state.dailyLimit, qint16(0));
+    QCOMPARE(bench.tray.runState().dailyLimit, qint16(0));
     QVERIFY(bench.proxies.isEmpty());
-    QVERIFY(bench.tray.trayIcon.isVisible());
-    QCOMPARE(bench.tray.trayIcon.toolTip(), QStringLiteral("Quorlin"));
-    QVERIFY(!bench.tray.trayIcon.icon().isNull());
+    QVERIFY(bench.tray.icon().isVisible());
+    QCOMPARE(bench.tray.icon().toolTip(), QStringLiteral("Quorlin"));
+    QVERIFY(!bench.tray.icon().icon().isNull());
     QVERIFY(QFile::exists(CheckerBench::channelEntry()));
     // Nothing happens before the first tick.
-    QCOMPARE(bench.tray.run.state.checksSinceStart, qint16(0));
+    QCOMPARE(bench.tray.runState().checksSinceStart, qint16(0));
     QCOMPARE(server.hits("/page1"), 0);
 }
 
@@ -243,7 +237,7 @@ void TestStartup::splashGoesAfterThreeSeconds()
     QVERIFY(bench.tray.load());
     QVERIFY(bench.tray.splash()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.splash()->isVisible(), 15000);
-    QVERIFY(!bench.tray.splashTimer.isActive());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::Splash).isActive());
     // It stays loaded, hidden.
     QCOMPARE(bench.tray.splash()->ui.Label2->text(), QStringLiteral("Initializing..."));
 }
@@ -257,14 +251,14 @@ void TestStartup::unloadRemovesIconAndEntryOnce()
     QSignalSpy ended(&bench.tray, &TrayController::ended);
     bool iconGoneAtEnd = false;
     connect(&bench.tray, &TrayController::ended, this,
-            [&] { iconGoneAtEnd = !bench.tray.trayIcon.isVisible(); });
+            [&] { iconGoneAtEnd = !bench.tray.icon().isVisible(); });
 
     bench.tray.unload();
     QCOMPARE(ended.size(), 1);
     QVERIFY(iconGoneAtEnd);
-    QVERIFY(!bench.tray.dialUpTimer.isActive());
-    QVERIFY(!bench.tray.splashTimer.isActive());
-    QVERIFY(!bench.tray.alwaysTimer.isActive());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::DialUp).isActive());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::Splash).isActive());
+    QVERIFY(!bench.tray.timer(TrayController::TimerRole::Always).isActive());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
     bench.tray.unload();
     QCOMPARE(ended.size(), 1);
@@ -296,9 +290,10 @@ void TestStartup::closeRequestDuringRunEndsIt()
         sender->start();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
         QVERIFY(sender->wait(15000));
-        iconGoneWhenConfirmed = !bench.tray.trayIcon.isVisible();
+        iconGoneWhenConfirmed = !bench.tray.icon().isVisible();
     };
-    bench.tray.scheduler.checkNow();
+    bench.tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
+    QCoreApplication::processEvents();
 
     QCOMPARE(script.boxes.size(), 2); // the question, then the update prompt
     QCOMPARE(script.boxes[1].title, QStringLiteral("Site Updated:"));

@@ -64,14 +64,14 @@ void TestTrayMenu::cleanup()
 void TestTrayMenu::menuHoldsFiveItemsInOrder()
 {
     QStringList captions;
-    const QList<QAction *> items = bench->tray.menu.actions();
+    const QList<QAction *> items = bench->tray.menu().actions();
     for (const QAction *item : items) {
         QVERIFY(!item->isSeparator());
         captions.append(item->text());
     }
     QCOMPARE(captions, (QStringList{"&Debug", "&About", "&Check Now", "&Launch Config", "&Exit"}));
-    QCOMPARE(items[0], bench->tray.debugItem);
-    QCOMPARE(items[4], bench->tray.exitItem);
+    QCOMPARE(items[0], bench->tray.menuItem(TrayController::MenuItem::Debug));
+    QCOMPARE(items[4], bench->tray.menuItem(TrayController::MenuItem::Exit));
 }
 
 // The menu belongs to the icon, and the tray opens it on the right button; no
@@ -89,10 +89,10 @@ void TestTrayMenu::activationsOpenNothingOfTheirOwn_data()
 void TestTrayMenu::activationsOpenNothingOfTheirOwn()
 {
     QFETCH(QSystemTrayIcon::ActivationReason, reason);
-    QCOMPARE(bench->tray.trayIcon.contextMenu(), &bench->tray.menu);
-    emit bench->tray.trayIcon.activated(reason);
+    QCOMPARE(bench->tray.icon().contextMenu(), &bench->tray.menu());
+    emit bench->tray.icon().activated(reason);
     settle();
-    QVERIFY(!bench->tray.menu.isVisible());
+    QVERIFY(!bench->tray.menu().isVisible());
     QCOMPARE(visibleWindows(), QList<QWidget *>{static_cast<QWidget *>(bench->tray.splash())});
 }
 
@@ -102,36 +102,36 @@ void TestTrayMenu::launchConfigWithoutProgramSaysSo()
     QVERIFY(
         !QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/config")).isFile());
     ScriptedPrompts &script = bench->prompts;
-    bench->tray.configItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::LaunchConfig)->trigger();
     settle();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].text, QStringLiteral("Config Program Not Correctly Installed!"));
     QCOMPARE(script.boxes[0].title, QStringLiteral("Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
-    QVERIFY(bench->tray.trayIcon.isVisible());
+    QVERIFY(bench->tray.icon().isVisible());
     QVERIFY(QFile::exists(CheckerBench::channelEntry()));
 }
 
 void TestTrayMenu::debugShowsTheStatusWindow()
 {
-    QVERIFY(!bench->tray.status.isLoaded());
-    bench->tray.debugItem->trigger();
+    QVERIFY(!bench->tray.status().isLoaded());
+    bench->tray.menuItem(TrayController::MenuItem::Debug)->trigger();
     settle();
-    QVERIFY(bench->tray.status.isLoaded());
-    StatusWindow *shown = bench->tray.status.form();
+    QVERIFY(bench->tray.status().isLoaded());
+    StatusWindow *shown = bench->tray.status().form();
     QVERIFY(shown->isVisible());
     QCOMPARE(shown->ui.Label4->text(), QStringLiteral("Checks Since Start: 0"));
-    bench->tray.debugItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::Debug)->trigger();
     settle();
-    QCOMPARE(bench->tray.status.form(), shown);
+    QCOMPARE(bench->tray.status().form(), shown);
     QVERIFY(shown->isVisible());
 }
 
 void TestTrayMenu::aboutShowsOneWindow()
 {
     CheckerAboutWindow *loaded = bench->tray.about();
-    bench->tray.aboutItem->trigger();
-    bench->tray.aboutItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::About)->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::About)->trigger();
     settle();
     QCOMPARE(bench->tray.about(), loaded);
     QVERIFY(loaded->isVisible());
@@ -139,7 +139,7 @@ void TestTrayMenu::aboutShowsOneWindow()
 
     QTest::mouseClick(loaded->ui.Command1, Qt::LeftButton);
     QVERIFY(!loaded->isVisible());
-    bench->tray.aboutItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::About)->trigger();
     settle();
     QCOMPARE(bench->tray.about(), loaded);
     QCOMPARE(loaded->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
@@ -147,13 +147,13 @@ void TestTrayMenu::aboutShowsOneWindow()
 
 void TestTrayMenu::aboutAfterCloseBoxLoadsAfresh()
 {
-    bench->tray.aboutItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::About)->trigger();
     settle();
     QPointer<CheckerAboutWindow> first = bench->tray.about();
     QVERIFY(first->close());
     QVERIFY(!bench->tray.aboutLoaded());
     QTRY_VERIFY(first.isNull());
-    bench->tray.aboutItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::About)->trigger();
     settle();
     QVERIFY(bench->tray.about()->isVisible());
     QCOMPARE(bench->tray.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
@@ -163,21 +163,21 @@ void TestTrayMenu::checkNowAsksFirst()
 {
     ScriptedPrompts &script = bench->prompts;
     script.answer(Answer::No);
-    bench->tray.checkItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
     settle();
     QCOMPARE(script.boxes.size(), 1);
     QCOMPARE(script.boxes[0].title, QStringLiteral("Question:"));
     QCOMPARE(server->hits("/page1"), 0);
 
     script.answer(Answer::Yes);
-    bench->tray.checkItem->trigger();
+    bench->tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
     settle();
-    QCOMPARE(bench->tray.run.state.checksSinceStart, qint16(1));
+    QCOMPARE(bench->tray.runState().checksSinceStart, qint16(1));
     QCOMPARE(server->hits("/page1"), 1);
     // The run wrote into the status window without showing it.
-    QVERIFY(bench->tray.status.isLoaded());
-    QVERIFY(!bench->tray.status.form()->isVisible());
-    QCOMPARE(bench->tray.status.form()->ui.Label5->text(),
+    QVERIFY(bench->tray.status().isLoaded());
+    QVERIFY(!bench->tray.status().form()->isVisible());
+    QCOMPARE(bench->tray.status().form()->ui.Label5->text(),
              QStringLiteral("Last Check Date: 03-14-2026"));
 }
 
@@ -197,9 +197,9 @@ void TestTrayMenu::exitRemovesIconAndEnds()
     if (signalNumber)
         ::raise(signalNumber);
     else
-        bench->tray.exitItem->trigger();
+        bench->tray.menuItem(TrayController::MenuItem::Exit)->trigger();
     QTRY_COMPARE(ended.size(), 1);
-    QVERIFY(!bench->tray.trayIcon.isVisible());
+    QVERIFY(!bench->tray.icon().isVisible());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
 }
 

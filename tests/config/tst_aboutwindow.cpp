@@ -1,29 +1,18 @@
 #include "ConfigAboutWindow.h"
 #include "ConfigTestTools.h"
+#include "HomeTest.h"
 #include "Pictures.h"
 #include "ScriptedPrompts.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
 using namespace configtest;
 
-class TestAboutWindow : public QObject
+class TestAboutWindow : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TestHome>();
-        script = std::make_unique<ScriptedPrompts>();
-    }
-    void cleanup()
-    {
-        script.reset();
-        home.reset();
-    }
-
     void windowDesign();
     void resizingMovesNothing();
     void openedTwiceShowsOneWindow();
@@ -32,9 +21,6 @@ private slots:
 private:
     // Presses "About" and returns the window it shows.
     ConfigAboutWindow *openAbout(ActionListWindow &listWindow);
-
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ScriptedPrompts> script;
 };
 
 ConfigAboutWindow *TestAboutWindow::openAbout(ActionListWindow &listWindow)

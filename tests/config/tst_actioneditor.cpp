@@ -1,8 +1,8 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
+#include "HomeTest.h"
 #include "ScriptedPrompts.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -17,22 +17,11 @@ const QString ErrorTitle = QStringLiteral("Error:");
 
 } // namespace
 
-class TestActionEditor : public QObject
+class TestActionEditor : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TestHome>();
-        script = std::make_unique<ScriptedPrompts>();
-    }
-    void cleanup()
-    {
-        script.reset();
-        home.reset();
-    }
-
     void windowDesign();
     void validationShowsFirstEmptyField_data();
     void validationShowsFirstEmptyField();
@@ -61,9 +50,6 @@ private:
     void verifyRefused(ActionListWindow &listWindow, ActionEditor *editor,
                        const QMap<QString, QString> &storeBefore, const QStringList &rowsBefore,
                        qint16 countBefore);
-
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ScriptedPrompts> script;
 };
 
 ActionEditor *TestActionEditor::openNew(ActionListWindow &listWindow)

@@ -1,8 +1,8 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
+#include "HomeTest.h"
 #include "ScriptedPrompts.h"
-#include "TestHome.h"
 
 #include <QTimer>
 #include <QtTest>
@@ -20,22 +20,11 @@ const QStringList FiveActions = {QStringLiteral("a"), QStringLiteral("b"), QStri
 
 } // namespace
 
-class TestActionList : public QObject
+class TestActionList : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TestHome>();
-        script = std::make_unique<ScriptedPrompts>();
-    }
-    void cleanup()
-    {
-        script.reset();
-        home.reset();
-    }
-
     void windowDesign();
     void emptyStoreShowsEmptyList();
     void listEndsAtFirstEmptyKey_data();
@@ -51,10 +40,6 @@ private slots:
     void closeButtonEndsProgram();
     void closeBoxEndsProgram_data();
     void closeBoxEndsProgram();
-
-private:
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ScriptedPrompts> script;
 };
 
 void TestActionList::windowDesign()

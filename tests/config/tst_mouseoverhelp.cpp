@@ -1,8 +1,8 @@
 #include "ConfigTestTools.h"
 #include "HelpTexts.h"
+#include "HomeTest.h"
 #include "ScriptedPrompts.h"
 #include "SettingsDialog.h"
-#include "TestHome.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -122,15 +122,14 @@ void moveOnto(QWidget *window, const QString &name)
 
 } // namespace
 
-class TestMouseOverHelp : public QObject
+class TestMouseOverHelp : public HomeTest
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        home = std::make_unique<TestHome>();
-        script = std::make_unique<ScriptedPrompts>();
+        HomeTest::init();
         fill({QStringLiteral("a"), QStringLiteral("b")});
         listWindow = std::make_unique<ActionListWindow>(*script);
         listWindow->show();
@@ -139,8 +138,7 @@ private slots:
     void cleanup()
     {
         listWindow.reset();
-        script.reset();
-        home.reset();
+        HomeTest::cleanup();
     }
 
     void tablesHoldTheTexts_data();
@@ -159,8 +157,6 @@ private:
     // dialog (then alone on screen, the dialog with its proxy fields in use).
     QWidget *windowOf(int form);
 
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ScriptedPrompts> script;
     std::unique_ptr<ActionListWindow> listWindow;
 };
 

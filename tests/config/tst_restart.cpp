@@ -1,10 +1,10 @@
 #include "CloseChannel.h"
 #include "ConfigTestTools.h"
 #include "DateText.h"
+#include "HomeTest.h"
 #include "HttpTestServer.h"
 #include "Restart.h"
 #include "ScriptedPrompts.h"
-#include "TestHome.h"
 
 #include <QLocalSocket>
 #include <QProcess>
@@ -82,7 +82,7 @@ QByteArray storeBytes(const QString &file)
 
 // config's Close as the user meets it, with the built checker as real
 // processes listening on the close-request channel.
-class TestRestart : public QObject
+class TestRestart : public HomeTest
 {
     Q_OBJECT
 
@@ -108,8 +108,6 @@ private:
     // "!Settings" as the store holds it now.
     QMap<QString, QString> settings() const;
 
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ScriptedPrompts> script;
     std::unique_ptr<HttpTestServer> server;
 };
 
@@ -126,8 +124,7 @@ void TestRestart::initTestCase()
 
 void TestRestart::init()
 {
-    home = std::make_unique<TestHome>();
-    script = std::make_unique<ScriptedPrompts>();
+    HomeTest::init();
     server = std::make_unique<HttpTestServer>();
     QVERIFY(server->isListening());
     server->servePage("/page", "<html><body><p>Latest: version 2.25</p></body></html>");
@@ -140,8 +137,7 @@ void TestRestart::cleanup()
     for (const qint64 pid : runningCheckers(home->runtimeDir()))
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     server.reset();
-    script.reset();
-    home.reset();
+    HomeTest::cleanup();
 }
 
 void TestRestart::fillStore()

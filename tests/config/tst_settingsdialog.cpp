@@ -1,9 +1,9 @@
 #include "ConfigTestTools.h"
 #include "EditorState.h"
 #include "Figures.h"
+#include "HomeTest.h"
 #include "ScriptedPrompts.h"
 #include "SettingsDialog.h"
-#include "TestHome.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -58,22 +58,11 @@ QString setting(const QString &key, const QString &fallback = QStringLiteral("<a
 
 } // namespace
 
-class TestSettingsDialog : public QObject
+class TestSettingsDialog : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        home = std::make_unique<TestHome>();
-        script = std::make_unique<ScriptedPrompts>();
-    }
-    void cleanup()
-    {
-        script.reset();
-        home.reset();
-    }
-
     void windowDesign();
     void controlGeometry_data();
     void controlGeometry();
@@ -99,9 +88,6 @@ private slots:
 private:
     // Presses "Setup" and returns the dialog it brings up.
     SettingsDialog *openSetup(ActionListWindow &listWindow);
-
-    std::unique_ptr<TestHome> home;
-    std::unique_ptr<ScriptedPrompts> script;
 };
 
 SettingsDialog *TestSettingsDialog::openSetup(ActionListWindow &listWindow)

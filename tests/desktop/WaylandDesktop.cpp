@@ -102,8 +102,9 @@ QStringList missingPrograms()
     return missing;
 }
 
-int runAsDesktopUser(int argc, char *argv[], const QStringList &programs)
+int runAsDesktopUser(int argc, char *argv[])
 {
+    const QStringList programs{QStringLiteral(QUORLIN_BIN_DIR "/Quorlin")};
     if (::getuid() != 0)
         return -1;
     if (!::getpwnam(DesktopUser)) {
@@ -160,10 +161,11 @@ int runAsDesktopUser(int argc, char *argv[], const QStringList &programs)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-QString program(const QString &path)
+QString checkerProgram()
 {
     const QString copies = qEnvironmentVariable(ProgramsVariable);
-    return copies.isEmpty() ? path : copies + QLatin1Char('/') + QFileInfo(path).fileName();
+    return (copies.isEmpty() ? QStringLiteral(QUORLIN_BIN_DIR) : copies) +
+           QStringLiteral("/Quorlin");
 }
 
 QVariant property(const QDBusConnection &bus, const QString &service, const QString &path,

@@ -26,14 +26,13 @@ namespace wldesktop
 QStringList missingPrograms();
 
 // As root: makes the user "quorlin-desk" when there is none, copies this
-// program and `programs` into a private folder of that user's, runs the copy
-// there as that user with the same arguments, and returns its exit status.
-// As anybody else: returns -1 and does nothing.
-int runAsDesktopUser(int argc, char *argv[], const QStringList &programs);
+// program and the built checker into a private folder of that user's, runs the
+// copy there as that user with the same arguments, and returns its exit
+// status. As anybody else: returns -1 and does nothing.
+int runAsDesktopUser(int argc, char *argv[]);
 
-// Where one of the programs handed to runAsDesktopUser() is now: its copy,
-// or the program itself when the process was not started as root.
-QString program(const QString &path);
+// The built checker, or its copy when the process was started as root.
+QString checkerProgram();
 
 // A property of a D-Bus object, asked as a tray host asks it; invalid when
 // there is no such object or property (yet).

@@ -107,17 +107,17 @@ bool CheckerShots::trayMenu()
     // At the icon's lower left corner: the menu opens to the left of the
     // pointer at the screen's edge, and leaves the icon in sight.
     xdesktop::click(QPoint(icon.left() + 1, icon.bottom() - 4), 3);
-    if (!QTest::qWaitFor([&] { return tray.menu.isVisible(); }, 10000))
+    if (!QTest::qWaitFor([&] { return tray.menu().isVisible(); }, 10000))
         return fail("the menu did not open");
     settle();
     // The right end of the panel, from the top of the screen, with the menu.
-    const QRect menu = tray.menu.frameGeometry();
-    const QRect screen = tray.menu.screen()->geometry();
+    const QRect menu = tray.menu().frameGeometry();
+    const QRect screen = tray.menu().screen()->geometry();
     const QRect area(QPoint(menu.left() - 80, screen.top()),
                      QPoint(screen.right(), menu.bottom() + 30));
     const bool saved = xdesktop::saveScreen(area, file("tray-menu.png"));
     xdesktop::key(QStringLiteral("Escape"));
-    static_cast<void>(QTest::qWaitFor([&] { return !tray.menu.isVisible(); }, 5000));
+    static_cast<void>(QTest::qWaitFor([&] { return !tray.menu().isVisible(); }, 5000));
     return saved || fail("cannot save the menu");
 }
 
@@ -129,7 +129,7 @@ void CheckerShots::answerBoxes()
     if (box->windowTitle() == QLatin1String("Site Updated:") && !promptTaken) {
         promptTaken = true;
         // Beside the status window, not over it.
-        StatusWindow *status = tray.status.form();
+        StatusWindow *status = tray.status().form();
         box->move(status->frameGeometry().right() + 30, status->frameGeometry().top() + 40);
         promptSaved = saveWindow(box, file("update-prompt.png")) &&
                       saveWindow(status, file("status-window.png"));
@@ -142,27 +142,27 @@ void CheckerShots::answerBoxes()
 
 bool CheckerShots::runWithPrompt()
 {
-    tray.debugItem->trigger();
-    if (!QTest::qWaitFor([&] { return tray.status.isLoaded() && tray.status.form()->isVisible(); },
-                         5000))
+    tray.menuItem(TrayController::MenuItem::Debug)->trigger();
+    if (!QTest::qWaitFor(
+            [&] { return tray.status().isLoaded() && tray.status().form()->isVisible(); }, 5000))
         return fail("the status window did not open");
-    tray.status.form()->move(40, 60);
+    tray.status().form()->move(40, 60);
     settle();
 
     QTimer boxes;
     QObject::connect(&boxes, &QTimer::timeout, [this] { answerBoxes(); });
     boxes.start(200);
-    tray.checkItem->trigger();
-    if (!QTest::qWaitFor([&] { return promptTaken && !tray.run.state.inProgress; }, 60000))
+    tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
+    if (!QTest::qWaitFor([&] { return promptTaken && !tray.runState().inProgress; }, 60000))
         return fail("the run did not reach the update prompt");
     boxes.stop();
-    tray.status.hide();
+    tray.status().hide();
     return promptSaved || fail("cannot save the prompt or the status window");
 }
 
 bool CheckerShots::about()
 {
-    tray.aboutItem->trigger();
+    tray.menuItem(TrayController::MenuItem::About)->trigger();
     if (!QTest::qWaitFor([&] { return tray.aboutLoaded() && tray.about()->isVisible(); }, 5000))
         return fail("the About window did not open");
     const bool saved = saveWindow(tray.about(), file("about-checker.png"));

@@ -37,7 +37,7 @@ bool takeTrayMenu(const QString &file)
     QProcess checker;
     checker.setProcessEnvironment(desktop.environment());
     checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    checker.start(wldesktop::program(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin")), {});
+    checker.start(wldesktop::checkerProgram(), {});
     if (!QTest::qWaitFor([&] { return !desktop.trayItems().isEmpty(); }, 20000))
         return fail("the icon did not reach the tray");
     // Past the splash.
@@ -59,9 +59,7 @@ bool takeTrayMenu(const QString &file)
 
 int main(int argc, char *argv[])
 {
-    const int asDesktopUser =
-        wldesktop::runAsDesktopUser(argc, argv, {QStringLiteral(QUORLIN_BIN_DIR "/Quorlin")});
-    if (asDesktopUser >= 0)
+    if (const int asDesktopUser = wldesktop::runAsDesktopUser(argc, argv); asDesktopUser >= 0)
         return asDesktopUser;
     QCoreApplication app(argc, argv);
     if (argc != 2) {

@@ -50,9 +50,16 @@ bool storeOneAction(Store &store)
                           QStringLiteral("version 2.25"));
 }
 
-// Starts a checker program on the test's screen; its store and close-request
-// folder are the current TestHome's.
-void startChecker(QProcess &checker, const QString &program)
+QString channelEntry(const QProcess &process)
+{
+    return closechannel::folder() + QStringLiteral("/Quorlin.") +
+           QString::number(process.processId());
+}
+
+// Starts a checker program on the test's screen, its store and close-request
+// folder the current TestHome's; true once it listens for close requests.
+bool startChecker(QProcess &checker,
+                  const QString &program = QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"))
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -60,12 +67,8 @@ void startChecker(QProcess &checker, const QString &program)
     checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     checker.setStandardOutputFile(QProcess::nullDevice());
     checker.start(program, {});
-}
-
-QString channelEntry(const QProcess &process)
-{
-    return closechannel::folder() + QStringLiteral("/Quorlin.") +
-           QString::number(process.processId());
+    return checker.waitForStarted(10000) &&
+           QTest::qWaitFor([&] { return QFileInfo::exists(channelEntry(checker)); }, 20000);
 }
 
 // Whether the checker ends within seconds, on its own, with status 0.
@@ -109,19 +112,19 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
     CheckerBench bench;
     QVERIFY(storeOneAction(bench.store));
     QVERIFY(bench.tray.load());
-    QVERIFY(bench.tray.trayIcon.isVisible());
-    QVERIFY(bench.tray.trayIcon.geometry().isEmpty());
+    QVERIFY(bench.tray.icon().isVisible());
+    QVERIFY(bench.tray.icon().geometry().isEmpty());
 
     xdesktop::Tray tray;
     QVERIFY(tray.start());
-    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.trayIcon.geometry().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.icon().geometry().isEmpty(), 10000);
     // Where the tray host put it, as the X server has it.
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
 
     xdesktop::click(icon.center(), 3);
-    QMenu &menu = bench.tray.menu;
+    const QMenu &menu = bench.tray.menu();
     QTRY_VERIFY_WITH_TIMEOUT(menu.isVisible(), 10000);
     QStringList captions;
     const QList<QAction *> items = menu.actions();
@@ -139,8 +142,8 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
 
     xdesktop::key(QStringLiteral("d"));
     QTRY_VERIFY_WITH_TIMEOUT(!menu.isVisible(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(bench.tray.status.isLoaded() && bench.tray.status.form()->isVisible(),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bench.tray.status().isLoaded() && bench.tray.status().form()->isVisible(), 10000);
 
     // Exit takes the icon out of the tray.
     bench.tray.unload();
@@ -176,7 +179,7 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(icon = xdesktop::embeddedIcon(QCoreApplication::applicationName())).isEmpty(), 10000);
-    QMenu &menu = bench.tray.menu;
+    const QMenu &menu = bench.tray.menu();
     // A click that comes while a window is still being mapped can go astray;
     // the person clicks again.
     const auto chooseFromMenu = [&](const QString &key) {
@@ -190,7 +193,8 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
         return true;
     };
 
-    // The busy message is answered as it comes; the retry prompt waits for
+    // Check Now's question is answered Yes and the busy message OK as they
+    // come; the retry prompt waits for
     // the test, or for a failure of it, so that the run never hangs.
     QStringList busyTexts;
     bool answerRetry = false;
@@ -200,6 +204,8 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
             busyTexts.append(busy->text());
             busy->button(QMessageBox::Ok)->click();
         }
+        if (QMessageBox *question = openBox(QStringLiteral("Question:")))
+            question->button(QMessageBox::Yes)->click();
         QMessageBox *retry = openBox(QStringLiteral("Quorlin Error:"));
         if (retry && answerRetry)
             retry->button(QMessageBox::No)->click();
@@ -222,17 +228,21 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
             return;
         if (!QTest::qWaitFor(
                 [&] {
-                    return bench.tray.status.isLoaded() && bench.tray.status.form()->isVisible();
+                    return bench.tray.status().isLoaded() &&
+                           bench.tray.status().form()->isVisible();
                 },
                 10000))
             return;
-        processing = bench.tray.status.form()->ui.Label1->text();
-        retries = bench.tray.status.form()->ui.Label2->text();
+        processing = bench.tray.status().form()->ui.Label1->text();
+        retries = bench.tray.status().form()->ui.Label2->text();
         checkedNow = chooseFromMenu(QStringLiteral("c")) &&
                      QTest::qWaitFor([&] { return !busyTexts.isEmpty(); }, 10000);
     });
     driving.start(100);
-    bench.tray.run.request();
+    // Check Now, answered Yes: the run waits in the retry prompt.
+    bench.tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bench.tray.runState().checksSinceStart == 1 && !bench.tray.runState().inProgress, 60000);
 
     QVERIFY(menuOpened);
     QCOMPARE(processing, QStringLiteral("Processing: Page"));
@@ -240,7 +250,7 @@ void TestTrayDesktop::menuOpensWhileARunWaitsInItsPrompt()
     QVERIFY(checkedNow);
     QCOMPARE(busyTexts, QStringList{QStringLiteral(
                             "Checking currently in progress. Please try again later.")});
-    QCOMPARE(bench.tray.run.state.inProgress, false);
+    QCOMPARE(bench.tray.runState().inProgress, false);
     QCOMPARE(bench.store.read(QStringLiteral("!Settings"), QStringLiteral("CheckDate")),
              bench.clock.todayText());
 }
@@ -259,9 +269,7 @@ void TestTrayDesktop::realCheckerStartedBeforeThePanel()
     QVERIFY(QFile::link(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), command));
 
     QProcess checker;
-    startChecker(checker, command);
-    QVERIFY(checker.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channelEntry(checker)), 20000);
+    QVERIFY(startChecker(checker, command));
     // The splash goes after three seconds; then no window of it is mapped.
     QTRY_VERIFY_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 15000);
 
@@ -307,9 +315,7 @@ void TestTrayDesktop::noTrayKeepsTheCheckerReachable()
     QVERIFY(!xdesktop::trayOwned());
 
     QProcess checker;
-    startChecker(checker, QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"));
-    QVERIFY(checker.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(channelEntry(checker)), 20000);
+    QVERIFY(startChecker(checker));
     QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(xdesktop::visibleWindows(QStringLiteral("Quorlin")).isEmpty(), 15000);
     QCOMPARE(checker.state(), QProcess::Running);
@@ -329,10 +335,8 @@ void TestTrayDesktop::endOfSessionUnloadsAsExitDoes()
     QVERIFY(tray.start());
 
     QProcess checker;
-    startChecker(checker, QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"));
-    QVERIFY(checker.waitForStarted(10000));
+    QVERIFY(startChecker(checker));
     const QString entry = channelEntry(checker);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(entry), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!xdesktop::embeddedIcon(QStringLiteral("Quorlin")).isEmpty(), 10000);
 
     checker.terminate();

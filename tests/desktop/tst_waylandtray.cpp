@@ -124,7 +124,7 @@ void TestWaylandTray::trayShowsTheCheckersOwnMenu()
     checker.setProcessEnvironment(environment);
     checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     checker.setStandardOutputFile(QProcess::nullDevice());
-    checker.start(wldesktop::program(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin")), {});
+    checker.start(wldesktop::checkerProgram(), {});
     QVERIFY(checker.waitForStarted(10000));
     const QString entry =
         closechannel::folder() + QStringLiteral("/Quorlin.") + QString::number(checker.processId());
@@ -194,9 +194,7 @@ void TestWaylandTray::trayShowsTheCheckersOwnMenu()
 // own, with copies of itself and of the checker.
 int main(int argc, char *argv[])
 {
-    const int asDesktopUser =
-        wldesktop::runAsDesktopUser(argc, argv, {QStringLiteral(QUORLIN_BIN_DIR "/Quorlin")});
-    if (asDesktopUser >= 0)
+    if (const int asDesktopUser = wldesktop::runAsDesktopUser(argc, argv); asDesktopUser >= 0)
         return asDesktopUser;
     QCoreApplication app(argc, argv);
     TestWaylandTray test;

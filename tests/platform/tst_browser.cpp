@@ -1,20 +1,9 @@
 #include "Browser.h"
+#include "UrlCatcher.h"
 
 #include <QDesktopServices>
 #include <QTest>
 #include <QUrl>
-
-// Stands in for the desktop's browser: records what would have been opened.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void openUrl(const QUrl &url) { opened.append(url); }
-};
 
 class TestBrowser : public QObject
 {

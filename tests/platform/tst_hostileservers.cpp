@@ -1,12 +1,12 @@
 #include "CheckRun.h"
 #include "Figures.h"
+#include "HomeTest.h"
 #include "HttpTestServer.h"
 #include "Layout.h"
 #include "PageDownload.h"
 #include "RunFakes.h"
 #include "ScriptedPrompts.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -227,14 +227,12 @@ bool resetPeak()
 
 } // namespace
 
-class TestHostileServers : public QObject
+class TestHostileServers : public HomeTest
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void downloadEndsBoundedAndEmpty_data();
     void downloadEndsBoundedAndEmpty();
@@ -242,7 +240,6 @@ private slots:
     void checkRunGoesOnPastHostileServers();
 
 private:
-    std::unique_ptr<TestHome> home;
     std::unique_ptr<HostileServer> server;
 };
 

@@ -174,10 +174,8 @@ void TestPageDownload::latin1PageWithUmlauts()
 void TestPageDownload::trickleStopsAtTheDeadline()
 {
     HttpTestServer server;
-    HttpTestServer::Response response;
-    response.body = QByteArray(200, 'x');
-    response.trickleMs = 50; // ten seconds for the whole body
-    server.serve("/slow", response);
+    // Ten seconds for the whole body.
+    server.serve("/slow", HttpTestServer::Response::trickle(200, 50));
     PageDownload download(1);
     QElapsedTimer clock;
     clock.start();
@@ -188,10 +186,7 @@ void TestPageDownload::trickleStopsAtTheDeadline()
 void TestPageDownload::cancelStopsAtOnceAndTimersRun()
 {
     HttpTestServer server;
-    HttpTestServer::Response response;
-    response.body = QByteArray(200, 'x');
-    response.trickleMs = 100;
-    server.serve("/slow", response);
+    server.serve("/slow", HttpTestServer::Response::trickle(200, 100));
     PageDownload download;
     // The timer is served by the event loop that waits for the download.
     bool ticked = false;
@@ -446,10 +441,7 @@ void TestPageDownload::decode()
 void TestPageDownload::quittingStopsTheWait()
 {
     HttpTestServer server;
-    HttpTestServer::Response response;
-    response.body = QByteArray(300, 'x');
-    response.trickleMs = 100;
-    server.serve("/slow", response);
+    server.serve("/slow", HttpTestServer::Response::trickle(300, 100));
     PageDownload download;
     QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
     QElapsedTimer clock;

@@ -36,11 +36,6 @@ int fault(const QString &what)
     return 1;
 }
 
-struct Action {
-    QString url;
-    QString check;
-};
-
 class Editor
 {
 public:
@@ -93,9 +88,9 @@ private:
     bool append()
     {
         const QString d = newDescription();
-        const Action action{QStringLiteral("http://h/%1").arg(made),
+        const Action action{d, QStringLiteral("http://h/%1").arg(made),
                             QStringLiteral("v%1").arg(made)};
-        if (!layout::append(store, int(list.size()), d, action.url, action.check))
+        if (!layout::append(store, int(list.size()), action))
             return false;
         list.append(d);
         actions.insert(d, action);
@@ -106,8 +101,9 @@ private:
     {
         const QString old = list.at(index);
         const QString d = newDescription();
-        const Action action = actions.take(old);
-        if (!layout::rename(store, int(list.size()), old, d, action.url, action.check))
+        Action action = actions.take(old);
+        action.description = d;
+        if (!layout::rename(store, int(list.size()), old, action))
             return false;
         list[index] = d;
         actions.insert(d, action);

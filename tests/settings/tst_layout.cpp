@@ -1,7 +1,7 @@
 #include "DateText.h"
+#include "HomeTest.h"
 #include "Layout.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QtTest>
 
@@ -9,18 +9,17 @@
 static void fill(Store &store, const QStringList &descriptions)
 {
     for (int i = 0; i < descriptions.size(); ++i)
-        QVERIFY(layout::append(store, i, descriptions.at(i),
-                               QStringLiteral("http://h/") + descriptions.at(i),
-                               QStringLiteral("check ") + descriptions.at(i)));
+        QVERIFY(
+            layout::append(store, i,
+                           {descriptions.at(i), QStringLiteral("http://h/") + descriptions.at(i),
+                            QStringLiteral("check ") + descriptions.at(i)}));
 }
 
-class TestLayout : public QObject
+class TestLayout : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void emptyStoreHoldsNoActions();
     void listEndsAtFirstHole();
@@ -43,7 +42,6 @@ private slots:
 
 private:
     QStringList storedList() const { return layout::actions(Store()); }
-    std::unique_ptr<TestHome> home;
 };
 
 void TestLayout::emptyStoreHoldsNoActions()
@@ -91,7 +89,8 @@ void TestLayout::changeKeepsPositionAndNr()
 {
     Store store;
     fill(store, {QStringLiteral("a"), QStringLiteral("b")});
-    QVERIFY(layout::change(store, QStringLiteral("b"), QStringLiteral("u2"), QStringLiteral("c2")));
+    QVERIFY(
+        layout::change(store, {QStringLiteral("b"), QStringLiteral("u2"), QStringLiteral("c2")}));
     QCOMPARE(store.read(QStringLiteral("b"), layout::Url), QStringLiteral("u2"));
     QCOMPARE(store.read(QStringLiteral("b"), layout::Check), QStringLiteral("c2"));
     QCOMPARE(store.read(QStringLiteral("b"), layout::Nr), QStringLiteral("2"));
@@ -102,8 +101,8 @@ void TestLayout::renameMovesSectionKeepingPosition()
 {
     Store store;
     fill(store, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
-    QVERIFY(layout::rename(store, 3, QStringLiteral("b"), QStringLiteral("B new"),
-                           QStringLiteral("u"), QStringLiteral("k")));
+    QVERIFY(layout::rename(store, 3, QStringLiteral("b"),
+                           {QStringLiteral("B new"), QStringLiteral("u"), QStringLiteral("k")}));
     QCOMPARE(storedList(),
              QStringList({QStringLiteral("a"), QStringLiteral("B new"), QStringLiteral("c")}));
     QCOMPARE(store.read(QStringLiteral("B new"), layout::Url), QStringLiteral("u"));
@@ -136,8 +135,8 @@ void TestLayout::renameFindsPositionWhenNrIsWrong()
         store.write(QStringLiteral("b"), layout::Nr, nr);
     else
         store.removeKey(QStringLiteral("b"), layout::Nr);
-    QVERIFY(layout::rename(store, 3, QStringLiteral("b"), QStringLiteral("n"), QStringLiteral("u"),
-                           QStringLiteral("k")));
+    QVERIFY(layout::rename(store, 3, QStringLiteral("b"),
+                           {QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("k")}));
     QCOMPARE(storedList(),
              QStringList({QStringLiteral("a"), QStringLiteral("n"), QStringLiteral("c")}));
     QCOMPARE(store.read(QStringLiteral("n"), layout::Nr), QStringLiteral("2"));
@@ -153,8 +152,8 @@ void TestLayout::renameOfUnlistedActionChangesNothing()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
-    QVERIFY(!layout::rename(store, 2, QStringLiteral("ghost"), QStringLiteral("n"),
-                            QStringLiteral("u"), QStringLiteral("k")));
+    QVERIFY(!layout::rename(store, 2, QStringLiteral("ghost"),
+                            {QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("k")}));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
 }

@@ -1,5 +1,5 @@
+#include "HomeTest.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,13 +26,11 @@ static QStringList filesIn(const QString &folder)
         QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-class TestStore : public QObject
+class TestStore : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void fileIsPrivateToTheUser();
     void readingNeverCreatesTheFile();
@@ -57,7 +55,6 @@ private slots:
 
 private:
     static QString writerPath() { return QStringLiteral(QUORLIN_TEST_BIN_DIR "/store_writer"); }
-    std::unique_ptr<TestHome> home;
 };
 
 void TestStore::fileIsPrivateToTheUser()

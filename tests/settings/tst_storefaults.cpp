@@ -1,13 +1,13 @@
 #include "CheckRun.h"
 #include "Figures.h"
 #include "FullDisk.h"
+#include "HomeTest.h"
 #include "Layout.h"
 #include "RunFakes.h"
 #include "ScriptedPrompts.h"
 #include "Store.h"
 #include "StoreFault.h"
 #include "StoreFile.h"
-#include "TestHome.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,13 +19,11 @@
 
 // The store under faults: a file damaged by hand, a store that cannot be
 // written, and the checker's run on such a store.
-class TestStoreFaults : public QObject
+class TestStoreFaults : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
 
     void damagedFileKeepsWholeSections_data();
     void damagedFileKeepsWholeSections();
@@ -40,8 +38,6 @@ private:
     QString folder() const { return QFileInfo(home->storeFile()).absolutePath(); }
     void writeFile(const QByteArray &text) const;
     QByteArray fileText() const;
-
-    std::unique_ptr<TestHome> home;
 };
 
 namespace

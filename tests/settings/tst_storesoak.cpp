@@ -1,7 +1,7 @@
 #include "Figures.h"
+#include "HomeTest.h"
 #include "Layout.h"
 #include "Store.h"
-#include "TestHome.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -12,17 +12,12 @@
 // processes at once, for $QUORLIN_SOAK_SECONDS (10 by default; CI's
 // reliability run takes 60): no key lost, no value torn. Each worker checks
 // its own view after every step; this test checks the store they leave.
-class TestStoreSoak : public QObject
+class TestStoreSoak : public HomeTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { home = std::make_unique<TestHome>(); }
-    void cleanup() { home.reset(); }
     void twoProgramsKeepEveryKey();
-
-private:
-    std::unique_ptr<TestHome> home;
 };
 
 namespace

@@ -29,6 +29,15 @@ public:
         // Close the connection without any answer.
         bool drop = false;
 
+        // `bytes` bytes of 'x', one every `everyMs` milliseconds.
+        static Response trickle(int bytes, int everyMs)
+        {
+            Response slow;
+            slow.body = QByteArray(bytes, 'x');
+            slow.trickleMs = everyMs;
+            return slow;
+        }
+
         Response &header(const QByteArray &name, const QByteArray &value)
         {
             headers.append(qMakePair(name, value));

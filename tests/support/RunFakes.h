@@ -77,37 +77,29 @@ public:
     QStringList label2History;
     int writes = 0;
 
-    void setProcessing(const QString &text) override
-    {
-        ++writes;
-        label1 = text;
-    }
+    void setProcessing(const QString &text) override { record(label1, text); }
     void setConnectionRetry(const QString &text) override
     {
-        ++writes;
-        label2 = text;
+        record(label2, text);
         label2History.append(text);
     }
-    void setChecksSinceStart(const QString &text) override
+    void setChecksSinceStart(const QString &text) override { record(label4, text); }
+    void setLastCheckDate(const QString &text) override { record(label5, text); }
+    void setPageText(const QString &text) override { record(text1, text); }
+
+private:
+    void record(QString &control, const QString &text)
     {
         ++writes;
-        label4 = text;
-    }
-    void setLastCheckDate(const QString &text) override
-    {
-        ++writes;
-        label5 = text;
-    }
-    void setPageText(const QString &text) override
-    {
-        ++writes;
-        text1 = text;
+        control = text;
     }
 };
 
+// A clock that stands still on the day the test sets.
 class FixedClock : public Clock
 {
 public:
-    QDate date{2024, 3, 7};
+    explicit FixedClock(QDate date = QDate(2024, 3, 7)) : date(date) {}
+    QDate date;
     QDate today() const override { return date; }
 };

@@ -6,6 +6,7 @@
 #include "HttpTestServer.h"
 #include "Layout.h"
 #include "PageDownload.h"
+#include "RunFakes.h"
 #include "ScriptedPrompts.h"
 #include "Store.h"
 #include "TrayController.h"
@@ -13,29 +14,6 @@
 #include <QDir>
 #include <QStringList>
 #include <unistd.h>
-
-// The machine's connection as the test wants it.
-class FakeConnection : public ConnectionTest
-{
-public:
-    bool up = true;
-    bool connected() const override { return up; }
-};
-
-// Records the pages it was asked to open instead of starting a browser.
-class RecordingBrowser : public Browser
-{
-public:
-    QStringList opened;
-    void open(const QString &url) override { opened.append(url); }
-};
-
-class FixedClock : public Clock
-{
-public:
-    QDate date{2026, 3, 14};
-    QDate today() const override { return date; }
-};
 
 // Stores `count` actions "Page 1", "Page 2", ... whose pages lie on `server`
 // at "/page1", "/page2", ... and whose check string is "version 2.25".
@@ -74,7 +52,7 @@ public:
     FakeConnection connection;
     RecordingBrowser browser;
     ScriptedPrompts prompts;
-    FixedClock clock;
+    FixedClock clock{QDate(2026, 3, 14)};
     QStringList proxies;
     TrayController tray;
 
