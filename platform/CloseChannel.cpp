@@ -103,6 +103,33 @@ void removeStaleEntry(const QString &path, const QString &pidText)
         ::unlink(QFile::encodeName(path).constData());
 }
 
+// Hands each new connection of `server` to `readLines` whenever it has
+// something to read, and drops it once it disconnects.
+void serveConnections(QLocalServer *server, QObject *context,
+                      const std::function<void(QLocalSocket *)> &readLines)
+{
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        QObject::connect(socket, &QLocalSocket::readyRead, context,
+                         [readLines, socket] { readLines(socket); });
+        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0)
+            readLines(socket);
+    }
+}
+
+// Whether `socket` has sent the line `expected`. Other lines are passed over;
+// a peer that sends too much without a line break is cut off.
+bool receivedLine(QLocalSocket *socket, const QByteArray &expected)
+{
+    while (socket->canReadLine()) {
+        if (socket->readLine(MaxLine).trimmed() == expected)
+            return true;
+    }
+    if (socket->bytesAvailable() > MaxLine)
+        socket->abort();
+    return false;
+}
+
 } // namespace
 
 CloseListener::CloseListener(const QString &title, QObject *parent) : QObject(parent), title(title)
@@ -163,27 +190,16 @@ void CloseListener::reply()
 
 void CloseListener::serverNewConnection()
 {
-    while (QLocalSocket *socket = server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::readyRead, this,
-                [this, socket] { socketReadyRead(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (socket->bytesAvailable() > 0)
-            socketReadyRead(socket);
-    }
+    serveConnections(server, this, [this](QLocalSocket *socket) { socketReadyRead(socket); });
 }
 
 void CloseListener::socketReadyRead(QLocalSocket *socket)
 {
-    while (socket->canReadLine()) {
-        if (socket->readLine(MaxLine).trimmed() != CloseLine)
-            continue;
-        if (!requesters.contains(socket))
-            requesters.append(socket);
-        emit closeRequested();
+    if (!receivedLine(socket, CloseLine))
         return;
-    }
-    if (socket->bytesAvailable() > MaxLine)
-        socket->abort();
+    if (!requesters.contains(socket))
+        requesters.append(socket);
+    emit closeRequested();
 }
 
 SoleInstance::SoleInstance(const QString &name, QObject *parent) : QObject(parent), name(name) {}
@@ -256,27 +272,16 @@ void SoleInstance::setComeForward(std::function<bool()> handler)
 
 void SoleInstance::serverNewConnection()
 {
-    while (QLocalSocket *socket = server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::readyRead, this,
-                [this, socket] { socketReadyRead(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (socket->bytesAvailable() > 0)
-            socketReadyRead(socket);
-    }
+    serveConnections(server, this, [this](QLocalSocket *socket) { socketReadyRead(socket); });
 }
 
 void SoleInstance::socketReadyRead(QLocalSocket *socket)
 {
-    while (socket->canReadLine()) {
-        if (socket->readLine(MaxLine).trimmed() != ShowLine)
-            continue;
-        const bool shown = comeForward && comeForward();
-        socket->write((shown ? ShownLine : NotShownLine) + '\n');
-        socket->flush();
+    if (!receivedLine(socket, ShowLine))
         return;
-    }
-    if (socket->bytesAvailable() > MaxLine)
-        socket->abort();
+    const bool shown = comeForward && comeForward();
+    socket->write((shown ? ShownLine : NotShownLine) + '\n');
+    socket->flush();
 }
 
 QString closechannel::folder()
