@@ -265,7 +265,8 @@ def main():
     floor_uss = median("start_floor_uss_kb")
     startup_ratio = ratio(checker_ready, floor_ready)
     pss_ratio = ratio(median("start_checker_pss_kb"), floor_pss)
-    run_pss_ratio = ratio(median("run_checker_pss_kb"), floor_pss)
+    run_floor_pss = median("run_floor_pss_kb")
+    run_pss_ratio = ratio(median("run_checker_pss_kb"), run_floor_pss)
     checker_cpu_ms = median("idle_checker_cpu_ms")
     add("| figure | floor | Quorlin | Quorlin ÷ floor | aim | |")
     add("| --- | --- | --- | --- | --- | --- |")
@@ -279,7 +280,7 @@ def main():
         f"{ms(median('start_checker_icon_ms'))} | | | |")
     add(f"| **PSS after start-up** | {mb(floor_pss)} | {mb(median('start_checker_pss_kb'))} | "
         f"**{pss_ratio:.2f}** | ≤ 1.15 | {verdict(pss_ratio <= 1.15)} |")
-    add(f"| **PSS after its first run** (floor: after start-up) | {mb(floor_pss)} | "
+    add(f"| **PSS after its first run** (floor: read beside it) | {mb(run_floor_pss)} | "
         f"{mb(median('run_checker_pss_kb'))} | **{run_pss_ratio:.2f}** | ≤ 1.15 | "
         f"{verdict(run_pss_ratio <= 1.15)} |")
     add(f"| RSS after start-up | {mb(floor_rss)} | {mb(median('start_checker_rss_kb'))} | "

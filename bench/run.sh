@@ -308,9 +308,9 @@ for round in $(seq "$STARTS"); do
     done
 done
 
-# The checker alone until its first run is over and its memory is read; then
-# the floor beside it, and the CPU time and the wake-ups of both over the
-# same idle minutes, in which each has its one 60 s timer ticking.
+# The checker alone until its first run is over; then the floor beside it,
+# the memory of both, and the CPU time and the wake-ups of both over the same
+# idle minutes, in which each has its one 60 s timer ticking.
 echo "-- after a run and idle ($RESIDENT_ROUNDS rounds of about $((IDLE / 60 + 2)) minutes)"
 for round in $(seq "$RESIDENT_ROUNDS"); do
     desktop_up
@@ -329,12 +329,16 @@ for round in $(seq "$RESIDENT_ROUNDS"); do
         fi
     done
     sleep "$SETTLE"
-    memory run_checker "$checker"
 
     start floor "resident_floor"
     floor=$STARTED
     PROGRAMS+=("$checker" "$checker_watcher")
     sleep "$SETTLE"
+    # Both read at the same moment: PSS splits each shared page among the
+    # processes that map it, so the checker read alone would count all of
+    # Qt's pages as its own, and one read beside other Qt programs a part.
+    memory run_checker "$checker"
+    memory run_floor "$floor"
     declare -A cpu0 switches0 ticks0
     for pid in "$checker" "$floor"; do
         cpu0[$pid]=$(threads_cpu_ns "$pid")
