@@ -93,6 +93,8 @@ void TestAboutWindow::openedTwiceShowsOneWindow()
     ConfigAboutWindow *about = openAbout(listWindow);
     QVERIFY(about->isVisible());
     QVERIFY(!listWindow.isEnabled());
+    // Kept above the list window by the window system, also on Wayland.
+    QCOMPARE(about->windowHandle()->transientParent(), listWindow.windowHandle());
     click(about, QStringLiteral("Command1"));
     QVERIFY(about->isHidden());
     QVERIFY(listWindow.isEnabled());
