@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -250,26 +252,34 @@ private:
     bool committed = false;
 };
 
-// Whether the file QSettings has just written over `copy` holds everything
-// `intended` holds. A write cut short (a disk with room for part of the file)
-// still gets its shortened file moved into place by QSettings, which loses
-// the sections at its end. The file is read through a name of its own: for
-// the copy's name QSettings answers from memory.
-bool holdsAll(const EditCopy &copy, const QString &target, const QSettings &intended)
+// The text a whole save of `text` changed by `change` leaves: what QSettings
+// writes for it, written to a temporary file away from the store's folder.
+// Comparing the store's new version with it byte for byte finds a write cut
+// short (a disk with room for part of the file, which QSettings still moves
+// into place), whatever the file held, even lines QSettings reads back
+// otherwise than it wrote them.
+bool wholeSaveText(const QByteArray &text, const std::function<bool(QSettings &)> &change,
+                   QByteArray &result)
 {
-    QByteArray text;
-    EditCopy check(target);
-    if (!readWhole(copy.fileName(), text) || !check.create(text))
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/quorlin-store-XXXXXX.ini"));
+    if (!file.open() || file.write(text) != text.size() || !file.flush())
         return false;
-    const QSettings written(check.fileName(), QSettings::IniFormat);
-    const QStringList keys = intended.allKeys();
-    if (written.allKeys() != keys)
-        return false;
-    for (const QString &key : keys) {
-        if (valueText(written.value(key)) != valueText(intended.value(key)))
+    file.close();
+    {
+        QSettings settings(file.fileName(), QSettings::IniFormat);
+        if (!change(settings))
             return false;
+        // Its status would also report the damaged lines it read; a write
+        // that failed leaves the text unchanged, which the comparison finds.
+        settings.sync();
     }
-    return true;
+    // A limit on the size of the files this process writes cuts the copy
+    // short just where it cuts this text: neither can be trusted then.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return false;
+    return readWhole(file.fileName(), result) &&
+           (limit.rlim_cur == RLIM_INFINITY || rlim_t(result.size()) < limit.rlim_cur);
 }
 
 } // namespace
@@ -476,13 +486,16 @@ bool Store::edit(const std::function<bool(QSettings &)> &change)
     const quint64 original = copy.inode();
     const qint64 before = modifiedMs(target);
     bool saved = false;
+    QByteArray whole;
     {
         QSettings settings(copy.fileName(), QSettings::IniFormat);
         if (!change(settings))
             return false;
         settings.sync();
         const quint64 now = copy.inode();
-        saved = now != 0 && now != original && holdsAll(copy, target, settings);
+        QByteArray written;
+        saved = now != 0 && now != original && readWhole(copy.fileName(), written) &&
+                wholeSaveText(text, change, whole) && written == whole;
     }
     if (!saved || !copy.replace(target))
         return false;
