@@ -17,6 +17,7 @@
 # seconds of idle time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/virtual-screen.sh
 ROOT=$PWD
 ROUNDS=${ROUNDS:-7}
 BUILD=${QUORLIN_BENCH_BUILD:-build-bench}
@@ -185,14 +186,8 @@ RESIDENT_ROUNDS=${RESIDENT_ROUNDS:-3}
 SETTLE=${SETTLE:-5}
 IDLE=${IDLE:-300}
 mkdir -p "$WORK/desktop"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-DESKTOP+=($!)
-for _ in $(seq 100); do
-    grep -q . "$WORK/display" 2>/dev/null && break
-    sleep 0.1
-done
-DISPLAY=:$(head -n1 "$WORK/display")
-export DISPLAY
+start_virtual_screen "$WORK"
+DESKTOP+=("$XVFB_PID")
 HOME=$WORK/desktop openbox >"$WORK/openbox.log" 2>&1 &
 DESKTOP+=($!)
 HOME=$WORK/desktop trayer --edge top --align right --widthtype percent --width 100 --height 28 \

@@ -21,15 +21,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server picks a free display and writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -wr 3>"$run/display" 2>"$run/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do
-    grep -q . "$run/display" 2>/dev/null && break
-    sleep 0.1
-done
-DISPLAY=:$(head -n1 "$run/display")
-export DISPLAY
+source scripts/virtual-screen.sh
+start_virtual_screen "$run" -wr
+pids+=("$XVFB_PID")
 export QT_QPA_PLATFORM=xcb
 
 # A home of its own, so that the window manager's and the tray's settings
