@@ -3,13 +3,13 @@
 #include "CheckerAboutWindow.h"
 #include "Intervals.h"
 #include "Pictures.h"
+#include "ProgramStart.h"
 #include "Prompts.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
 #include "StatusWindow.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 
 TrayController::TrayController(const CheckerParts &parts, QObject *parent)
     : QObject(parent), store(parts.store), setProxy(parts.setProxy), statusHost(parts.store),
@@ -190,7 +190,7 @@ void TrayController::checkNowChosen()
 void TrayController::launchConfig()
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/config");
-    if (!QProcess::startDetached(path, {}))
+    if (!programstart::startDetached(path))
         prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
                      QStringLiteral("Config Program Not Correctly Installed!")});
 }
