@@ -59,12 +59,7 @@ TrayController::TrayController(const CheckerParts &parts, QObject *parent)
             Qt::QueuedConnection);
     connect(exitItem, &QAction::triggered, this, &TrayController::exitChosen, Qt::QueuedConnection);
 
-    trayIcon.setIcon(pictures::programIcon());
-    trayIcon.setToolTip(QStringLiteral("Quorlin"));
-    // The tray shows the menu itself: a StatusNotifierItem host natively at
-    // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
-    // button. No other activation of the icon does anything.
-    trayIcon.setContextMenu(&popupMenu);
+    connect(&notificationArea, &NotificationAreaWait::ready, this, &TrayController::installIcon);
     connect(&listener, &CloseListener::closeRequested, this, &TrayController::closeRequestArrived);
     connect(&sessionEnd, &SessionEnd::ending, this, &TrayController::sessionEnding);
 }
@@ -105,7 +100,7 @@ bool TrayController::load()
     if (timers.timer3)
         alwaysTimer.start();
 
-    trayIcon.show();
+    notificationArea.start();
     listener.listen();
     return true;
 }
@@ -119,7 +114,9 @@ void TrayController::unload()
     dialUpTimer.stop();
     splashTimer.stop();
     alwaysTimer.stop();
-    trayIcon.hide();
+    notificationArea.stop();
+    if (trayIcon)
+        trayIcon->hide();
     popupMenu.hide();
     if (splashWindow)
         splashWindow->hide();
@@ -128,6 +125,21 @@ void TrayController::unload()
     statusHost.hide();
     listener.reply();
     emit ended();
+}
+
+// The icon is made only now: making it, or asking Qt about the tray at all,
+// fixes for the whole process which kind of tray Qt speaks to.
+void TrayController::installIcon()
+{
+    if (unloaded || trayIcon)
+        return;
+    trayIcon = std::make_unique<QSystemTrayIcon>(pictures::programIcon());
+    trayIcon->setToolTip(QStringLiteral("Quorlin"));
+    // The tray shows the menu itself: a StatusNotifierItem host natively at
+    // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
+    // button. No other activation of the icon does anything.
+    trayIcon->setContextMenu(&popupMenu);
+    trayIcon->show();
 }
 
 CheckerAboutWindow *TrayController::about()

@@ -237,14 +237,18 @@ Desktop::Desktop() = default;
 Desktop::~Desktop()
 {
     pointer.reset();
-    for (QProcess *process : {&tray, &compositor, &busDaemon}) {
-        if (process->state() == QProcess::NotRunning)
-            continue;
-        process->terminate();
-        if (!process->waitForFinished(5000))
-            process->kill();
-        process->waitForFinished(5000);
-    }
+    for (QProcess *process : {&tray, &compositor, &busDaemon})
+        stopProcess(*process);
+}
+
+void Desktop::stopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(5000);
 }
 
 bool Desktop::startProcess(QProcess &process, const QString &program, const QStringList &arguments)
@@ -309,12 +313,7 @@ bool Desktop::start(QString *why)
     bar.close();
     style.close();
 
-    QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
-    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    session.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-    session.remove(QStringLiteral("DISPLAY"));
-    session.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    QProcessEnvironment headless = session;
+    QProcessEnvironment headless = sessionEnvironment();
     headless.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     headless.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     headless.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
@@ -328,23 +327,50 @@ bool Desktop::start(QString *why)
             return fail(QStringLiteral("sway did not come up"));
         QThread::msleep(50);
     }
+    return startTray(why);
+}
 
+void Desktop::stopTray()
+{
+    stopProcess(tray);
+}
+
+bool Desktop::startTray(QString *why)
+{
+    if (tray.state() != QProcess::NotRunning)
+        return true;
+    QProcessEnvironment session = sessionEnvironment();
     session.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
     tray.setProcessEnvironment(session);
-    if (!startProcess(
-            tray, QStringLiteral("waybar"),
-            {QStringLiteral("-c"), bar.fileName(), QStringLiteral("-s"), style.fileName()}))
-        return fail(QStringLiteral("waybar did not start"));
+    if (!startProcess(tray, QStringLiteral("waybar"),
+                      {QStringLiteral("-c"), runtime.path() + QStringLiteral("/waybar.json"),
+                       QStringLiteral("-s"), runtime.path() + QStringLiteral("/waybar.css")})) {
+        *why = QStringLiteral("waybar did not start");
+        return false;
+    }
+    const QDeadlineTimer deadline(20000);
     while (!property(bus(), QStringLiteral("org.kde.StatusNotifierWatcher"),
                      QStringLiteral("/StatusNotifierWatcher"),
                      QStringLiteral("org.kde.StatusNotifierWatcher"),
                      QStringLiteral("IsStatusNotifierHostRegistered"))
                 .toBool()) {
-        if (deadline.hasExpired() || tray.state() != QProcess::Running)
-            return fail(QStringLiteral("waybar's tray did not come up"));
+        if (deadline.hasExpired() || tray.state() != QProcess::Running) {
+            *why = QStringLiteral("waybar's tray did not come up");
+            return false;
+        }
         QThread::msleep(50);
     }
     return true;
+}
+
+QProcessEnvironment Desktop::sessionEnvironment() const
+{
+    QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
+    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    session.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    session.remove(QStringLiteral("DISPLAY"));
+    session.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return session;
 }
 
 QProcessEnvironment Desktop::environment() const

@@ -50,6 +50,10 @@ public:
     // Starts the bus, the compositor and the tray; false (with the reason in
     // `why`) when one does not come up.
     bool start(QString *why);
+    // Ends the tray, whose watcher then leaves the bus, and starts it again
+    // (nothing when it runs), as a panel that comes late or restarts.
+    void stopTray();
+    bool startTray(QString *why);
 
     // For programs on this desktop: the Wayland display, the session bus and
     // Qt's Wayland platform.
@@ -73,6 +77,10 @@ public:
 
 private:
     bool startProcess(QProcess &process, const QString &program, const QStringList &arguments);
+    static void stopProcess(QProcess &process);
+    // What the compositor and the tray run with: the session's runtime
+    // folder and bus, no X display.
+    QProcessEnvironment sessionEnvironment() const;
     QString runtimeFile(const QString &prefix) const;
 
     struct Pointer;
