@@ -10,6 +10,7 @@
 #include "StatusWindow.h"
 
 #include <QCoreApplication>
+#include <cstdio>
 
 TrayController::TrayController(const CheckerParts &parts, QObject *parent)
     : QObject(parent), store(parts.store), setProxy(parts.setProxy), statusHost(parts.store),
@@ -101,7 +102,8 @@ bool TrayController::load()
         alwaysTimer.start();
 
     notificationArea.start();
-    listener.listen();
+    if (!listener.listen())
+        reportNoListener();
     return true;
 }
 
@@ -125,6 +127,14 @@ void TrayController::unload()
     statusHost.hide();
     listener.reply();
     emit ended();
+}
+
+// Without a listener config's Close cannot end this checker, and would start
+// a second one beside it: whoever started it should know why.
+void TrayController::reportNoListener()
+{
+    std::fprintf(stderr, "Quorlin: cannot listen for close requests in %s\n",
+                 qPrintable(closechannel::folders().join(QStringLiteral(" or "))));
 }
 
 // The icon is made only now: making it, or asking Qt about the tray at all,

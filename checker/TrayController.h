@@ -93,6 +93,7 @@ private:
     void sessionEnding();
     void aboutClosed();
     void installIcon();
+    void reportNoListener();
 
     Store &store;
     std::function<void(const QString &)> setProxy;

@@ -73,12 +73,17 @@ private slots:
     void titleMatching();
 
     void secondEditorHandsOverToTheFirst();
+    void unusableRuntimeFolder_data();
+    void unusableRuntimeFolder();
 
 private:
     // Starts the built checker over a store with one action whose page lies on
     // the loopback server, and waits for its entry.
     QProcess *startChecker();
     void stopCheckers();
+    // Points $XDG_RUNTIME_DIR, of this process and of those it starts, at a
+    // runtime folder of the kind named; false when this one cannot be made.
+    bool useRuntimeFolder(const QString &kind);
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<HttpTestServer> server;
@@ -154,15 +159,20 @@ void TestCloseChannel::wideFolderIsTightened()
     QCOMPARE(modeOf(closechannel::folder()), 0700);
 }
 
-// A folder that is a link could lead anywhere: neither side uses it.
+// A folder that is a link could lead anywhere: neither side uses it. The
+// listener has the folder beside the store.
 void TestCloseChannel::linkedFolderIsRefused()
 {
     const QString elsewhere = home->runtimeDir() + QStringLiteral("/elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
     QVERIFY(QFile::link(elsewhere, closechannel::folder()));
-    CloseListener listener(QStringLiteral("Quorlin"));
-    QVERIFY(!listener.listen());
-    QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+    {
+        CloseListener listener(QStringLiteral("Quorlin"));
+        QVERIFY(listener.listen());
+        QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+        QVERIFY(QFile::exists(closechannel::fallbackFolder() + QStringLiteral("/Quorlin.") +
+                              QString::number(QCoreApplication::applicationPid())));
+    }
 
     QFile stray(elsewhere + QStringLiteral("/Quorlin.999999"));
     QVERIFY(stray.open(QIODevice::WriteOnly));
@@ -330,6 +340,75 @@ void TestCloseChannel::secondEditorHandsOverToTheFirst()
     QCOMPARE(third.state(), QProcess::Running);
     third.kill();
     QVERIFY(third.waitForFinished(30000));
+}
+
+bool TestCloseChannel::useRuntimeFolder(const QString &kind)
+{
+    const QString base = QFileInfo(home->runtimeDir()).path();
+    if (kind == QLatin1String("usable")) {
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home->runtimeDir()));
+    } else if (kind == QLatin1String("unset")) {
+        qunsetenv("XDG_RUNTIME_DIR");
+    } else if (kind == QLatin1String("under a file")) {
+        // Nobody can make it, not even root (Qt makes a missing one if it can).
+        QFile plain(base + QStringLiteral("/plain"));
+        if (!plain.open(QIODevice::WriteOnly))
+            return false;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(plain.fileName() + QStringLiteral("/run")));
+    } else {
+        // Root passes every permission check: the folder's owner tells.
+        const QString other = base + QStringLiteral("/other");
+        if (!QDir().mkpath(other) || ::chown(QFile::encodeName(other).constData(), 65534, 65534))
+            return false;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(other));
+    }
+    return true;
+}
+
+// Where the runtime folder cannot be used (after su, over ssh -X), Close
+// still ends the one checker and a second editor still hands over, also
+// between a session with a runtime folder and one without.
+void TestCloseChannel::unusableRuntimeFolder_data()
+{
+    QTest::addColumn<QString>("programs");
+    QTest::addColumn<QString>("request");
+    QTest::newRow("unset") << "unset"
+                           << "unset";
+    QTest::newRow("missing under a plain file") << "under a file"
+                                                << "under a file";
+    QTest::newRow("another user's") << "another user's"
+                                    << "another user's";
+    QTest::newRow("programs without, request with") << "unset"
+                                                    << "usable";
+    QTest::newRow("programs with, request without") << "usable"
+                                                    << "unset";
+}
+
+void TestCloseChannel::unusableRuntimeFolder()
+{
+    QFETCH(QString, programs);
+    QFETCH(QString, request);
+    const QString editor = QStringLiteral(QUORLIN_BIN_DIR "/config");
+    if (!useRuntimeFolder(programs))
+        QSKIP("cannot make a folder of another user's");
+    QProcess *checker = startChecker();
+    QVERIFY(QFile::exists(entryOf(checker->processId())));
+    QProcess first;
+    first.start(editor, {});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFile::exists(closechannel::fallbackFolder() + QStringLiteral("/config-window")), 30000);
+
+    QVERIFY(useRuntimeFolder(request));
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(checker->waitForFinished(10000));
+    QCOMPARE(checker->exitCode(), 0);
+    QProcess second;
+    second.start(editor, {});
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(30000));
 }
 
 QTEST_MAIN(TestCloseChannel)
