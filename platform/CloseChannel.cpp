@@ -179,10 +179,10 @@ bool CloseListener::listen()
     return !servers.isEmpty();
 }
 
-bool CloseListener::listenIn(const QString &folder)
+void CloseListener::listenIn(const QString &folder)
 {
     if (!prepareChannelFolder(folder))
-        return false;
+        return;
     const QString path =
         folder + QLatin1Char('/') + title + QLatin1Char('.') + QString::number(::getpid());
     // An entry under our own process id was left by an earlier process that
@@ -191,14 +191,12 @@ bool CloseListener::listenIn(const QString &folder)
         QLocalSocket probe;
         probe.connectToServer(path);
         if (probe.waitForConnected(1000))
-            return false;
+            return;
         ::unlink(QFile::encodeName(path).constData());
     }
-    QLocalServer *server =
-        listenAt(path, this, [this](QLocalSocket *socket) { socketReadyRead(socket); });
-    if (server)
+    if (QLocalServer *server =
+            listenAt(path, this, [this](QLocalSocket *socket) { socketReadyRead(socket); }))
         servers.append(server);
-    return server;
 }
 
 void CloseListener::reply()

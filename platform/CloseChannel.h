@@ -39,7 +39,7 @@ signals:
 
 private:
     void socketReadyRead(QLocalSocket *socket);
-    bool listenIn(const QString &folder);
+    void listenIn(const QString &folder);
 
     QString title;
     QList<QLocalServer *> servers;
