@@ -237,18 +237,14 @@ Desktop::Desktop() = default;
 Desktop::~Desktop()
 {
     pointer.reset();
-    for (QProcess *process : {&tray, &compositor, &busDaemon})
-        stopProcess(*process);
-}
-
-void Desktop::stopProcess(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000))
-        process.kill();
-    process.waitForFinished(5000);
+    for (QProcess *process : {&tray, &compositor, &busDaemon}) {
+        if (process->state() == QProcess::NotRunning)
+            continue;
+        process->terminate();
+        if (!process->waitForFinished(5000))
+            process->kill();
+        process->waitForFinished(5000);
+    }
 }
 
 bool Desktop::startProcess(QProcess &process, const QString &program, const QStringList &arguments)
@@ -313,7 +309,12 @@ bool Desktop::start(QString *why)
     bar.close();
     style.close();
 
-    QProcessEnvironment headless = sessionEnvironment();
+    QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
+    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    session.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    session.remove(QStringLiteral("DISPLAY"));
+    session.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcessEnvironment headless = session;
     headless.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     headless.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     headless.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
@@ -327,28 +328,29 @@ bool Desktop::start(QString *why)
             return fail(QStringLiteral("sway did not come up"));
         QThread::msleep(50);
     }
+
+    session.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
+    tray.setProcessEnvironment(session);
+    tray.setArguments(
+        {QStringLiteral("-c"), bar.fileName(), QStringLiteral("-s"), style.fileName()});
     return startTray(why);
 }
 
 void Desktop::stopTray()
 {
-    stopProcess(tray);
+    tray.terminate();
+    tray.waitForFinished(5000);
 }
 
 bool Desktop::startTray(QString *why)
 {
     if (tray.state() != QProcess::NotRunning)
         return true;
-    QProcessEnvironment session = sessionEnvironment();
-    session.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
-    tray.setProcessEnvironment(session);
-    if (!startProcess(tray, QStringLiteral("waybar"),
-                      {QStringLiteral("-c"), runtime.path() + QStringLiteral("/waybar.json"),
-                       QStringLiteral("-s"), runtime.path() + QStringLiteral("/waybar.css")})) {
+    const QDeadlineTimer deadline(20000);
+    if (!startProcess(tray, QStringLiteral("waybar"), tray.arguments())) {
         *why = QStringLiteral("waybar did not start");
         return false;
     }
-    const QDeadlineTimer deadline(20000);
     while (!property(bus(), QStringLiteral("org.kde.StatusNotifierWatcher"),
                      QStringLiteral("/StatusNotifierWatcher"),
                      QStringLiteral("org.kde.StatusNotifierWatcher"),
@@ -361,16 +363,6 @@ bool Desktop::startTray(QString *why)
         QThread::msleep(50);
     }
     return true;
-}
-
-QProcessEnvironment Desktop::sessionEnvironment() const
-{
-    QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
-    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    session.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-    session.remove(QStringLiteral("DISPLAY"));
-    session.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    return session;
 }
 
 QProcessEnvironment Desktop::environment() const

@@ -77,10 +77,6 @@ public:
 
 private:
     bool startProcess(QProcess &process, const QString &program, const QStringList &arguments);
-    static void stopProcess(QProcess &process);
-    // What the compositor and the tray run with: the session's runtime
-    // folder and bus, no X display.
-    QProcessEnvironment sessionEnvironment() const;
     QString runtimeFile(const QString &prefix) const;
 
     struct Pointer;

@@ -81,9 +81,6 @@ private:
     // the loopback server, and waits for its entry.
     QProcess *startChecker();
     void stopCheckers();
-    // Points $XDG_RUNTIME_DIR, of this process and of those it starts, at a
-    // runtime folder of the kind named; false when this one cannot be made.
-    bool useRuntimeFolder(const QString &kind);
 
     std::unique_ptr<TestHome> home;
     std::unique_ptr<HttpTestServer> server;
@@ -342,55 +339,42 @@ void TestCloseChannel::secondEditorHandsOverToTheFirst()
     QVERIFY(third.waitForFinished(30000));
 }
 
-bool TestCloseChannel::useRuntimeFolder(const QString &kind)
-{
-    const QString base = QFileInfo(home->runtimeDir()).path();
-    if (kind == QLatin1String("usable")) {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home->runtimeDir()));
-    } else if (kind == QLatin1String("unset")) {
-        qunsetenv("XDG_RUNTIME_DIR");
-    } else if (kind == QLatin1String("under a file")) {
-        // Nobody can make it, not even root (Qt makes a missing one if it can).
-        QFile plain(base + QStringLiteral("/plain"));
-        if (!plain.open(QIODevice::WriteOnly))
-            return false;
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(plain.fileName() + QStringLiteral("/run")));
-    } else {
-        // Root passes every permission check: the folder's owner tells.
-        const QString other = base + QStringLiteral("/other");
-        if (!QDir().mkpath(other) || ::chown(QFile::encodeName(other).constData(), 65534, 65534))
-            return false;
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(other));
-    }
-    return true;
-}
-
 // Where the runtime folder cannot be used (after su, over ssh -X), Close
-// still ends the one checker and a second editor still hands over, also
-// between a session with a runtime folder and one without.
+// still ends the one checker and a second editor still hands over, also from
+// a session without one to a session with one. $XDG_RUNTIME_DIR, of this
+// process and of those it starts, as a path under the test's folder.
 void TestCloseChannel::unusableRuntimeFolder_data()
 {
     QTest::addColumn<QString>("programs");
     QTest::addColumn<QString>("request");
-    QTest::newRow("unset") << "unset"
-                           << "unset";
-    QTest::newRow("missing under a plain file") << "under a file"
-                                                << "under a file";
-    QTest::newRow("another user's") << "another user's"
-                                    << "another user's";
-    QTest::newRow("programs without, request with") << "unset"
-                                                    << "usable";
-    QTest::newRow("programs with, request without") << "usable"
-                                                    << "unset";
+    QTest::newRow("unset") << QString() << QString();
+    // Nobody can make it, not even root (Qt makes a missing one where it can).
+    QTest::newRow("missing under a plain file") << "plain/run"
+                                                << "plain/run";
+    // Root passes every permission check: only the owner tells.
+    QTest::newRow("another user's") << "other"
+                                    << "other";
+    QTest::newRow("programs with, request without") << "run" << QString();
 }
 
 void TestCloseChannel::unusableRuntimeFolder()
 {
     QFETCH(QString, programs);
     QFETCH(QString, request);
-    const QString editor = QStringLiteral(QUORLIN_BIN_DIR "/config");
-    if (!useRuntimeFolder(programs))
+    const QString base = QFileInfo(home->runtimeDir()).path() + QLatin1Char('/');
+    QFile plain(base + QStringLiteral("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly) && QDir().mkdir(base + QStringLiteral("other")));
+    if (::chown(QFile::encodeName(base + QStringLiteral("other")).constData(), 65534, 65534))
         QSKIP("cannot make a folder of another user's");
+    const auto useRuntime = [&base](const QString &path) {
+        if (path.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + path));
+    };
+    const QString editor = QStringLiteral(QUORLIN_BIN_DIR "/config");
+
+    useRuntime(programs);
     QProcess *checker = startChecker();
     QVERIFY(QFile::exists(entryOf(checker->processId())));
     QProcess first;
@@ -398,7 +382,7 @@ void TestCloseChannel::unusableRuntimeFolder()
     QTRY_VERIFY_WITH_TIMEOUT(
         QFile::exists(closechannel::fallbackFolder() + QStringLiteral("/config-window")), 30000);
 
-    QVERIFY(useRuntimeFolder(request));
+    useRuntime(request);
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
     QVERIFY(checker->waitForFinished(10000));
     QCOMPARE(checker->exitCode(), 0);
