@@ -69,6 +69,8 @@ public:
     bool removeSection(const QString &section);
 
     QString filePath() const { return path; }
+    // Makes the store's folder (0700) when it is missing. False when it cannot.
+    bool prepareFolder() const;
 
     // The file of the current user's store: $XDG_CONFIG_HOME/QL/QL.ini.
     static QString defaultFilePath();
@@ -87,7 +89,6 @@ private:
         bool operator==(const Stamp &) const = default;
     };
 
-    bool prepareFolder() const;
     // Whether the file holds lines damaged by hand, and their removal; the
     // latter only while the writers' lock is held.
     bool hasRunawayLines() const;
