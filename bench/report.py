@@ -70,6 +70,51 @@ def verdict(met):
     return "met" if met else "**missed**"
 
 
+def run_parts(add, median):
+    """The run's parts, over both page sets: where the time of a run goes."""
+    sets = (("quorlin200", "curl200", "200 × 100 KB"), ("quorlin1000", "curl1000", "1000 tiny"))
+    add("### Where a run's time goes")
+    add("")
+    add("The runs of parts 2 and 3 taken apart (`bench_checkrun run`, in the same process as")
+    add("the run). The downloads, each with its decoding, and the status window's writes are")
+    add("timed inside the run, around the checker's own page download and status window. Right")
+    add("after the run, the same process times on their own: the store's reads and writes (as")
+    add("above), and the decoding and the page text and search over the same pages, read from")
+    add("the folder nginx serves them from, in the run's order and in memory kept from page to")
+    add("page as the run keeps it. The download with its event loop is the downloads' time less")
+    add("that decoding; the rest is what the run does besides (its own steps, the labels' texts).")
+    add("Page faults are those the process took while the part ran (`getrusage`), per page;")
+    add("the downloads' are counted with their decoding.")
+    add("")
+    add("| part | " + " | ".join(f"{title}: time | faults per page" for _, _, title in sets) + " |")
+    add("| --- |" + " --- | --- |" * len(sets))
+    rows = (
+        ("**the whole run**", "run"),
+        ("download and event loop", "download"),
+        ("decoding", "decode"),
+        ("page text and search", "pagetext"),
+        ("status window", "status"),
+        ("store reads", "store_reads"),
+        ("store writes", "store_writes"),
+        ("the rest", "other"),
+    )
+    for label, key in rows:
+        cells = []
+        for name, _, _ in sets:
+            cells.append(ms(median(f"{name}_{key}_ms")))
+            # The downloads' faults are counted with their decoding.
+            faults = f"{name}_{'fetch' if key == 'download' else key}_faults_per_page"
+            cells.append(f"{median(faults):.2f}" if key in ("run", "download", "decode", "pagetext",
+                                                            "status") else "")
+        add(f"| {label} | " + " | ".join(cells) + " |")
+    add("")
+    for name, curl, title in sets:
+        ratio = median(f"{name}_run_ms") / median(f"{curl}_transfers_ms")
+        add(f"{title}: the run is {ratio:.2f} times curl's transfers (aim ≤ 1.5: "
+            f"{verdict(ratio <= 1.5)}).")
+        add("")
+
+
 def main():
     machine_path, pagecheck_path, results_path = sys.argv[1:4]
     with open(machine_path, encoding="utf-8") as machine_file:
@@ -218,6 +263,7 @@ def main():
     add("")
     add(f"Aim: the store reads at most 10 % of the run: {verdict(reads / run1000 <= 0.10)}.")
     add("")
+    run_parts(add, median)
 
     # 4. Resident checker.
     idle = int(median("idle_seconds"))

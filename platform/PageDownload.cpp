@@ -440,11 +440,14 @@ void PageDownload::decodeInto(const QByteArray &body, const QByteArray &contentT
         decoder = decoderFor(declaredCharset(body));
     if (!decoder)
         decoder.emplace(QStringConverter::Utf8);
-    // Memory that another holder shares, or that a large page left behind, is
-    // not written into.
-    if (!text.isDetached() || text.capacity() > KeptCapacity)
-        text = QString();
-    text.resize(decoder->requiredSpace(body.size()));
+    // Memory that another holder shares, that a large page left behind, or
+    // that is too small is not written into; new memory is taken at the size
+    // needed, as growing would round it up.
+    const qsizetype required = decoder->requiredSpace(body.size());
+    if (!text.isDetached() || text.capacity() > KeptCapacity || text.capacity() < required)
+        text = QString(required, Qt::Uninitialized);
+    else
+        text.resize(required);
     const QChar *end = decoder->appendToBuffer(text.data(), body);
     text.truncate(end - text.constData());
 }
