@@ -104,8 +104,8 @@ def run_parts(add, median):
             cells.append(ms(median(f"{name}_{key}_ms")))
             # The downloads' faults are counted with their decoding.
             faults = f"{name}_{'fetch' if key == 'download' else key}_faults_per_page"
-            cells.append(f"{median(faults):.2f}" if key in ("run", "download", "decode", "pagetext",
-                                                            "status") else "")
+            cells.append(f"{median(faults):.2f}" if key in ("run", "download", "decode", "pagetext")
+                         else "")
         add(f"| {label} | " + " | ".join(cells) + " |")
     add("")
     for name, curl, title in sets:
