@@ -441,14 +441,16 @@ void PageDownload::decodeInto(const QByteArray &body, const QByteArray &contentT
     if (!decoder)
         decoder.emplace(QStringConverter::Utf8);
     // Memory that another holder shares, that a large page left behind, or
-    // that is too small is not written into. New memory is taken with an
-    // eighth to spare, so that the next pages fit when their sizes differ a
-    // little, rather than grown, which would round a large page's size up
-    // past what the allocator takes back for reuse.
+    // that is too small is not written into. New memory that will be kept is
+    // taken with up to an eighth to spare, so that the next pages fit when
+    // their sizes differ a little; a larger page's at the size it needs.
+    // Growing instead would round a large page's size up past what the
+    // allocator takes back for reuse.
     const qsizetype required = decoder->requiredSpace(body.size());
     if (!text.isDetached() || text.capacity() > KeptCapacity || text.capacity() < required) {
         text = QString();
-        text.reserve(required + required / 8);
+        text.reserve(required > KeptCapacity ? required
+                                             : std::min(required + required / 8, KeptCapacity));
     }
     text.resize(required);
     const QChar *end = decoder->appendToBuffer(text.data(), body);
