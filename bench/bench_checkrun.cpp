@@ -8,10 +8,16 @@
 //   bench_checkrun pages DIR COUNT SIZE
 //       writes DIR/page1.html ... pageCOUNT.html, realistic pages of SIZE bytes
 //       that each hold the check string "version 2.25"
-//   bench_checkrun run BASE_URL COUNT
+//   bench_checkrun run BASE_URL COUNT [DIR]
 //       makes COUNT actions for BASE_URL/page1.html ..., runs the list once and
 //       prints "name value" lines: the run's time from its start to "CheckDate"
-//       written, and the time the run's store reads take on their own
+//       written and the page faults it took per page; the run's parts: its
+//       downloads (each with its decoding) and its status window's writes,
+//       timed inside the run, and its store reads and writes timed on their
+//       own just after it; with DIR, the folder the pages are served from, also
+//       the decoding and the page text and search on their own, over the same
+//       pages in the same order, and from those the downloads without their
+//       decoding
 //   bench_checkrun list BASE_URL COUNT [always]
 //       only makes the COUNT actions, for a checker started on them; with
 //       "always", in always-connected mode (its first run a minute after start)
@@ -29,6 +35,7 @@
 #include "MessageBoxes.h"
 #include "PageDownload.h"
 #include "PageGenerator.h"
+#include "PageText.h"
 #include "StatusWindowHost.h"
 #include "Store.h"
 
@@ -40,27 +47,94 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace
 {
 
 const QString Check = QStringLiteral("version 2.25");
 
-// The checker's status window, counting the page texts written to it.
+// The page faults the process has taken so far: each is the kernel filling
+// a page of memory the process touched for the first time.
+long pageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
+// The time spent in one part of the run and the page faults taken in it.
+struct Part {
+    qint64 ns = 0;
+    long faults = 0;
+
+    template <typename Work> void add(Work &&work)
+    {
+        const long faultsBefore = pageFaults();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        ns += timer.nsecsElapsed();
+        faults += pageFaults() - faultsBefore;
+    }
+};
+
+// The checker's page download, timed.
+class TimedDownload : public PageFetcher
+{
+public:
+    PageDownload download;
+    Part part;
+    QString fetch(const QString &url) override
+    {
+        QString page;
+        fetchInto(url, page);
+        return page;
+    }
+    void fetchInto(const QString &url, QString &page) override
+    {
+        part.add([&] { download.fetchInto(url, page); });
+    }
+    void cancel() override { download.cancel(); }
+};
+
+// The checker's status window, timed (without its page faults: it takes none,
+// and counting them would cost more than its writes), counting the page
+// texts written to it.
 class CountingStatus : public StatusDisplay
 {
 public:
     explicit CountingStatus(const Store &store) : window(store) {}
     int pages = 0;
+    qint64 ns = 0;
     StatusWindowHost window;
-    void setProcessing(const QString &text) override { window.setProcessing(text); }
-    void setConnectionRetry(const QString &text) override { window.setConnectionRetry(text); }
-    void setChecksSinceStart(const QString &text) override { window.setChecksSinceStart(text); }
-    void setLastCheckDate(const QString &text) override { window.setLastCheckDate(text); }
+    template <typename Work> void time(Work &&work)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        ns += timer.nsecsElapsed();
+    }
+    void setProcessing(const QString &text) override
+    {
+        time([&] { window.setProcessing(text); });
+    }
+    void setConnectionRetry(const QString &text) override
+    {
+        time([&] { window.setConnectionRetry(text); });
+    }
+    void setChecksSinceStart(const QString &text) override
+    {
+        time([&] { window.setChecksSinceStart(text); });
+    }
+    void setLastCheckDate(const QString &text) override
+    {
+        time([&] { window.setLastCheckDate(text); });
+    }
     void setPageText(const QString &text) override
     {
         ++pages;
-        window.setPageText(text);
+        time([&] { window.setPageText(text); });
     }
 };
 
@@ -90,6 +164,36 @@ QString pageUrl(const QString &base, int i)
 void print(const char *name, double value)
 {
     std::printf("%s %.3f\n", name, value);
+}
+
+void printPart(const char *name, const Part &part, int pages)
+{
+    std::printf("%s_ms %.3f\n%s_faults_per_page %.3f\n", name, double(part.ns) / 1e6, name,
+                double(part.faults) / pages);
+}
+
+// The content type nginx gives the pages: no charset, so each page's <meta>
+// is looked for, as in the run.
+const QByteArray ServedType = "text/html";
+
+// The run's decoding, and its page text and search, each on its own: the
+// pages read from the folder they are served from, in the run's order, into
+// memory kept from page to page as the run keeps it.
+bool replayPages(const QString &folder, int count, Part &decoding, Part &pageText)
+{
+    QString text;
+    for (int i = 1; i <= count; ++i) {
+        QFile file(folder + QStringLiteral("/page%1.html").arg(i));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray body = file.readAll();
+        decoding.add([&] { PageDownload::decodeInto(body, ServedType, text); });
+        bool found = false;
+        pageText.add([&] { found = !stripPage(text) && containsText(text, Check); });
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 int writePages(const QString &folder, int count, qsizetype size)
@@ -163,12 +267,12 @@ bool makeFreshList(Store &store, const QString &base, int count)
     return false;
 }
 
-int run(const QString &base, int count)
+int run(const QString &base, int count, const QString &folder)
 {
     Store store;
     if (!makeFreshList(store, base, count))
         return 1;
-    PageDownload download;
+    TimedDownload download;
     AlwaysConnected connection;
     NoBrowser browser;
     CountingStatus status(store);
@@ -177,10 +281,8 @@ int run(const QString &base, int count)
     CheckRun checkRun(store, download, connection, browser, prompts, status, clock);
     status.window.attach(checkRun.state);
 
-    QElapsedTimer timer;
-    timer.start();
-    checkRun.request();
-    const qint64 runNs = timer.nsecsElapsed();
+    Part whole;
+    whole.add([&] { checkRun.request(); });
 
     if (status.pages != count || browser.opened != 0 ||
         store.read(layout::Settings, layout::CheckDate) != clock.todayText()) {
@@ -188,9 +290,26 @@ int run(const QString &base, int count)
                      browser.opened);
         return 1;
     }
-    print("run_ms", double(runNs) / 1e6);
-    print("store_reads_ms", double(storeReadsNs(store)) / 1e6);
-    print("store_writes_ms", double(storeWritesNs(store, clock)) / 1e6);
+    printPart("run", whole, count);
+    printPart("fetch", download.part, count);
+    print("status_ms", double(status.ns) / 1e6);
+    const qint64 readsNs = storeReadsNs(store);
+    const qint64 writesNs = storeWritesNs(store, clock);
+    print("store_reads_ms", double(readsNs) / 1e6);
+    print("store_writes_ms", double(writesNs) / 1e6);
+    if (folder.isEmpty())
+        return 0;
+    Part decoding;
+    Part pageText;
+    if (!replayPages(folder, count, decoding, pageText)) {
+        std::fprintf(stderr, "the pages in %s are not those of the run\n", qPrintable(folder));
+        return 1;
+    }
+    printPart("decode", decoding, count);
+    printPart("pagetext", pageText, count);
+    print("download_ms", double(download.part.ns - decoding.ns) / 1e6);
+    print("other_ms",
+          double(whole.ns - download.part.ns - status.ns - pageText.ns - readsNs - writesNs) / 1e6);
     return 0;
 }
 
@@ -204,7 +323,7 @@ int printUrls(const QString &base, int count)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_checkrun pages DIR COUNT SIZE | run BASE_URL COUNT | "
+    std::fprintf(stderr, "usage: bench_checkrun pages DIR COUNT SIZE | run BASE_URL COUNT [DIR] | "
                          "list BASE_URL COUNT [always] | urls BASE_URL COUNT\n");
     return 2;
 }
@@ -223,8 +342,8 @@ int main(int argc, char *argv[])
         return usage();
     if (command == QLatin1String("pages") && args.size() == 5)
         return writePages(args.at(2), count, args.at(4).toLongLong());
-    if (command == QLatin1String("run") && args.size() == 4)
-        return run(args.at(2), count);
+    if (command == QLatin1String("run") && (args.size() == 4 || args.size() == 5))
+        return run(args.at(2), count, args.value(4));
     if (command == QLatin1String("list") && (args.size() == 4 || args.size() == 5)) {
         const bool always = args.size() == 5;
         if (always && args.at(4) != QLatin1String("always"))

@@ -36,6 +36,18 @@ ONCE = {
     "after_startup_ratio": 1.34,
     "after_pss_ratio": 1.38,
     "after_run_pss_ratio": 1.46,
+    # bench_checkrun run and bench_pagecheck as they were before the pages'
+    # memory was kept from page to page (commit d48f34b) and after it, in
+    # turns with curl's transfers: medians of 7 rounds, then 2 x 9 repetitions.
+    "kept_date": "2026-12-07",
+    "kept_curl200_ms": 24.1,
+    "kept_before200_ms": 55.0,
+    "kept_after200_ms": 55.8,
+    "kept_curl1000_ms": 65.8,
+    "kept_before1000_ms": 133.5,
+    "kept_after1000_ms": 134.5,
+    "kept_before_pagetext_ms": 1.63,
+    "kept_after_pagetext_ms": 1.30,
 }
 
 
@@ -68,6 +80,51 @@ def mb(kb):
 
 def verdict(met):
     return "met" if met else "**missed**"
+
+
+def run_parts(add, median):
+    """The run's parts, over both page sets: where the time of a run goes."""
+    sets = (("quorlin200", "curl200", "200 × 100 KB"), ("quorlin1000", "curl1000", "1000 tiny"))
+    add("### Where a run's time goes")
+    add("")
+    add("The runs of parts 2 and 3 taken apart (`bench_checkrun run`, in the same process as")
+    add("the run). The downloads, each with its decoding, and the status window's writes are")
+    add("timed inside the run, around the checker's own page download and status window. Right")
+    add("after the run, the same process times on their own: the store's reads and writes (as")
+    add("above), and the decoding and the page text and search over the same pages, read from")
+    add("the folder nginx serves them from, in the run's order and in memory kept from page to")
+    add("page as the run keeps it. The download with its event loop is the downloads' time less")
+    add("that decoding; the rest is what the run does besides (its own steps, the labels' texts).")
+    add("Page faults are those the process took while the part ran (`getrusage`), per page;")
+    add("the downloads' are counted with their decoding.")
+    add("")
+    add("| part | " + " | ".join(f"{title}: time | faults per page" for _, _, title in sets) + " |")
+    add("| --- |" + " --- | --- |" * len(sets))
+    rows = (
+        ("**the whole run**", "run"),
+        ("download and event loop", "download"),
+        ("decoding", "decode"),
+        ("page text and search", "pagetext"),
+        ("status window", "status"),
+        ("store reads", "store_reads"),
+        ("store writes", "store_writes"),
+        ("the rest", "other"),
+    )
+    for label, key in rows:
+        cells = []
+        for name, _, _ in sets:
+            cells.append(ms(median(f"{name}_{key}_ms")))
+            # The downloads' faults are counted with their decoding.
+            faults = f"{name}_{'fetch' if key == 'download' else key}_faults_per_page"
+            cells.append(f"{median(faults):.2f}" if key in ("run", "download", "decode", "pagetext")
+                         else "")
+        add(f"| {label} | " + " | ".join(cells) + " |")
+    add("")
+    for name, curl, title in sets:
+        ratio = median(f"{name}_run_ms") / median(f"{curl}_transfers_ms")
+        add(f"{title}: the run is {ratio:.2f} times curl's transfers (aim ≤ 1.5: "
+            f"{verdict(ratio <= 1.5)}).")
+        add("")
 
 
 def main():
@@ -218,6 +275,7 @@ def main():
     add("")
     add(f"Aim: the store reads at most 10 % of the run: {verdict(reads / run1000 <= 0.10)}.")
     add("")
+    run_parts(add, median)
 
     # 4. Resident checker.
     idle = int(median("idle_seconds"))
@@ -436,6 +494,26 @@ def main():
     add("  VBMI2), the page text keeps the characters of 32 at a time with one instruction;")
     add("  elsewhere it uses the 16-byte version as before. This took the page text and search")
     add("  over the realistic page from about 5 to about 2.6 `memchr` passes.")
+    add("- **The pages' memory.** A page is decoded into memory the run keeps from page to page")
+    add("  (two pieces in turn, as the status window holds the last page text) and turned into its")
+    add("  page text there; the run gives it back when it ends. Before, each page's text was new")
+    add("  memory, which the allocator on this machine already took from memory freed by the page")
+    add("  before: the page faults per page were near zero before and after, and the run's time")
+    add(f"  did not move ({ONCE['kept_date']}, in turns: 200 pages {ONCE['kept_before200_ms']} ms "
+        f"before, {ONCE['kept_after200_ms']} ms after, curl's transfers {ONCE['kept_curl200_ms']} ms;")
+    add(f"  1000 pages {ONCE['kept_before1000_ms']} ms and {ONCE['kept_after1000_ms']} ms, curl's "
+        f"{ONCE['kept_curl1000_ms']} ms). What it spares is the allocator's guesswork: a list of")
+    add("  pages of varying sizes, or another allocation between two pages, no longer makes the")
+    add("  kernel fill fresh pages for each page.")
+    add("- **Page text, again.** \"ERROR 404\" is looked at only where a \"4\" stands two places")
+    add("  before another (a \"4\" alone is common in text), and the check string is looked for")
+    add("  64 positions at a time with 64-byte vectors: the realistic page's page text and search")
+    add(f"  went from {ONCE['kept_before_pagetext_ms']} ms to {ONCE['kept_after_pagetext_ms']} ms "
+        "(the former with the page's memory given back inside the timing).")
+    add("- **Where a run's time goes** (the table in part 3): beside curl's transfers, the")
+    add("  download with its event loop is close to curl; the rest of the gap is the store's two")
+    add("  writes, the decoding (Qt's UTF-8 decoder, about 3 GB/s on these pages, slowed by each")
+    add("  non-ASCII character) and what the run does besides. Those are the parts to work on next.")
     add("- **Store.** Its reads were already cheap (the file is parsed again only when it has")
     add("  changed). What the store costs a run is its two writes, each of which rewrites and")
     add("  syncs the whole file: left as they are, because they keep the file whole when the")

@@ -4,7 +4,9 @@
 #   2. a whole check run over 200 pages of 100 KB served by nginx on 127.0.0.1,
 #      beside curl fetching the same pages (its transfers, and its whole
 #      process) and one pass of urlwatch over them;
-#   3. the store's share of a run over 1000 tiny pages;
+#   3. the store's share of a run over 1000 tiny pages, and both runs taken
+#      apart: download and event loop, decoding, page text and search, status
+#      window, store, with the page faults per page;
 #   4. the resident checker on a virtual X screen with a window manager and a
 #      real tray host: its start-up time, memory and idle CPU time beside the
 #      least Qt tray program, and what each of its own pieces adds.
@@ -168,10 +170,10 @@ for round in $(seq "$ROUNDS"); do
     echo "round $round"
     measure_curl curl200 200 "$WORK/big.curl"
     measure urlwatch200 "${URLWATCH[@]}"
-    measure quorlin200 "$BIN/bench_checkrun" run "$BASE/big" 200
+    measure quorlin200 "$BIN/bench_checkrun" run "$BASE/big" 200 "$WORK/www/big"
     while read -r key value; do record "quorlin200_$key $value"; done <"$WORK/out"
     measure_curl curl1000 1000 "$WORK/tiny.curl"
-    measure quorlin1000 "$BIN/bench_checkrun" run "$BASE/tiny" 1000
+    measure quorlin1000 "$BIN/bench_checkrun" run "$BASE/tiny" 1000 "$WORK/www/tiny"
     while read -r key value; do record "quorlin1000_$key $value"; done <"$WORK/out"
 done
 

@@ -10,6 +10,7 @@
 #include "Store.h"
 
 #include <limits>
+#include <utility>
 
 namespace
 {
@@ -63,6 +64,9 @@ void CheckRun::request()
     start();
     processList();
     running = false;
+    // The pages' memory lasts as long as the run, so the idle checker holds none.
+    page = QString();
+    spare = QString();
     if (abandoned)
         state.inProgress = false;
 }
@@ -145,7 +149,7 @@ CheckRun::Next CheckRun::download(const QString &description)
     // Read afresh before every download: a retry sees the current values.
     const QString url = store.read(description, layout::Url);
     const QString check = store.read(description, layout::Check);
-    QString page = fetcher.fetch(url);
+    fetcher.fetchInto(url, page);
     if (abandoned)
         return Next::Stop;
     if (page.isEmpty()) {
@@ -155,13 +159,17 @@ CheckRun::Next CheckRun::download(const QString &description)
         }
         return failedDownload(url);
     }
-    const PageScan scanned = scanPage(std::move(page));
-    if (scanned.error404) {
+    if (stripPage(page)) {
         // Straight to the retry prompt.
         retryCount = PromptingRetry - 1;
         return failedDownload(url);
     }
-    return decide(scanned.text, description, url, check);
+    const Next next = decide(page, description, url, check);
+    // The status window holds on to this page text (and the remembered text
+    // may): the next page goes into the other memory, which by then nothing
+    // else holds, instead of into new memory.
+    std::swap(page, spare);
+    return next;
 }
 
 CheckRun::Next CheckRun::failedDownload(const QString &url)

@@ -82,4 +82,8 @@ private:
     qint16 position = 1;
     qint16 retryCount = 0;
     QString rememberedText;
+    // The page being checked, turned into its page text in place, and the
+    // memory of the page before it: used in turns from one page to the next.
+    QString page;
+    QString spare;
 };

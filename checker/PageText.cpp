@@ -93,10 +93,18 @@ alignas(16) constexpr Shuffles PackKept = makeShuffles();
 struct Marks {
     std::uint64_t open = 0;  // "<"
     std::uint64_t close = 0; // ">"
-    std::uint64_t fours = 0; // "4", where a "404" may start
+    std::uint64_t fours = 0; // "4"
 };
 
-// True when one of the "4" marks of the 64 characters at p starts the "404" of
+// The "4" marks where a "404" may start: those with another "4" two places
+// on, and the last two, whose followers lie in the next block. A "4" alone
+// is common in text; a "4" two places before another is rare.
+inline std::uint64_t fourOhFours(const Marks &marks)
+{
+    return marks.fours & ((marks.fours >> 2) | (std::uint64_t(3) << 62));
+}
+
+// True when one of the marked characters of the 64 at p starts the "404" of
 // an "ERROR 404". `before` holds the 8 characters before p.
 bool error404In(const char16_t (&before)[8], const char16_t *p, const char16_t *end,
                 std::uint64_t fours)
@@ -168,8 +176,8 @@ __attribute__((target("ssse3,popcnt"))) const char16_t *Scanner::vector(const ch
     char16_t before[8] = {};
     for (; end - p >= 64; p += 64) {
         const Marks marks = marksAt(p);
-        if (marks.fours && !found)
-            found = error404In(before, p, end, marks.fours);
+        if (const std::uint64_t starts = fourOhFours(marks); starts && !found)
+            found = error404In(before, p, end, starts);
         std::memcpy(before, p + 56, sizeof before);
         const std::uint64_t keep = keptOf(marks, outsideBefore);
         for (int i = 0; i < 8; ++i) {
@@ -216,8 +224,8 @@ Scanner::vectorWide(const char16_t *p, const char16_t *end)
         marks.open = wideMarks(low, high, openChar);
         marks.close = wideMarks(low, high, closeChar);
         marks.fours = wideMarks(low, high, fourChar);
-        if (marks.fours && !found)
-            found = error404In(before, p, end, marks.fours);
+        if (const std::uint64_t starts = fourOhFours(marks); starts && !found)
+            found = error404In(before, p, end, starts);
         std::memcpy(before, p + 56, sizeof before);
         const std::uint64_t keep = keptOf(marks, outsideBefore);
         const auto keepLow = __mmask32(keep);
@@ -279,7 +287,7 @@ bool surelyHasText(const QString &page)
     return close >= 0 && page.indexOf(QLatin1Char('<'), close + 1) > close + 1;
 }
 
-PageScan scan(QString page, ScanWidth width)
+bool strip(QString &page, ScanWidth width)
 {
     // Where the last stretch begins when it never meets its "<": at the first
     // ">" after the last "<". Looked up before the page is overwritten.
@@ -309,10 +317,9 @@ PageScan scan(QString page, ScanWidth width)
         scanner.out -= size - lastStretch - 1;
     page.truncate(scanner.out - chars);
 
-    PageScan result;
-    result.error404 = scanner.error404;
-    result.text = page.isEmpty() ? whole : std::move(page);
-    return result;
+    if (page.isEmpty())
+        page = whole;
+    return scanner.error404;
 }
 
 #if defined(__SSE2__)
@@ -345,25 +352,72 @@ bool containsVector(QStringView text, QStringView part)
 
 #endif
 
+#if defined(QUORLIN_VECTOR_SCAN)
+
+// The positions among the 32 at h whose character equals `first` and whose
+// character `last` places further equals `final`.
+__attribute__((target("avx512f,avx512bw"), always_inline)) inline std::uint64_t
+startsAt(const char16_t *h, qsizetype last, __m512i first, __m512i final)
+{
+    return _mm512_cmpeq_epi16_mask(_mm512_loadu_si512(h), first) &
+           _mm512_cmpeq_epi16_mask(_mm512_loadu_si512(h + last), final);
+}
+
+// The same, 64 starting positions at a time with 64-byte vectors.
+__attribute__((target("avx512f,avx512bw"))) bool containsWide(QStringView text, QStringView part)
+{
+    const char16_t *h = text.utf16();
+    const char16_t *needle = part.utf16();
+    const qsizetype n = part.size();
+    const qsizetype last = n - 1;
+    const __m512i first = _mm512_set1_epi16(short(needle[0]));
+    const __m512i final = _mm512_set1_epi16(short(needle[last]));
+    qsizetype i = 0;
+    for (; i + last + 64 <= text.size(); i += 64) {
+        for (std::uint64_t candidates = startsAt(h + i, last, first, final) |
+                                        startsAt(h + i + 32, last, first, final) << 32;
+             candidates; candidates &= candidates - 1) {
+            const qsizetype at = i + __builtin_ctzll(candidates);
+            if (std::memcmp(h + at + 1, needle + 1, (n - 2) * sizeof(char16_t)) == 0)
+                return true;
+        }
+    }
+    return text.mid(i).contains(part);
+}
+
+#endif
+
 } // namespace
 
 PageScan scanPage(QString page, ScanWidth width)
 {
-    return scan(std::move(page), width);
+    PageScan result;
+    result.error404 = strip(page, width);
+    result.text = std::move(page);
+    return result;
+}
+
+bool stripPage(QString &page, ScanWidth width)
+{
+    return strip(page, width);
 }
 
 QString pageText(const QString &page)
 {
-    return scan(page, ScanWidth::Widest).text;
+    return scanPage(page, ScanWidth::Widest).text;
 }
 
 QString pageTextPlain(const QString &page)
 {
-    return scan(page, ScanWidth::Plain).text;
+    return scanPage(page, ScanWidth::Plain).text;
 }
 
 bool containsText(QStringView text, QStringView part)
 {
+#if defined(QUORLIN_VECTOR_SCAN)
+    if (part.size() >= 2 && text.size() >= part.size() + 64 && wideScanWorks())
+        return containsWide(text, part);
+#endif
 #if defined(__SSE2__)
     if (part.size() >= 2 && text.size() >= part.size() + 8)
         return containsVector(text, part);

@@ -31,6 +31,10 @@ enum class ScanWidth {
     Widest, // 64-byte vectors that compress the kept characters (AVX-512 VBMI2)
 };
 PageScan scanPage(QString page, ScanWidth width = ScanWidth::Widest);
+// The same in the page's own memory: `page` becomes its page text, and the
+// result says whether it reported "ERROR 404". Memory the page shares with
+// another holder is not written into.
+bool stripPage(QString &page, ScanWidth width = ScanWidth::Widest);
 
 // True when `part` occurs in `text`: case-sensitive, literal, the same answer
 // as QStringView::contains, quicker on long pages. An empty part is in every

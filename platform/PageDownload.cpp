@@ -44,7 +44,7 @@ struct PageDownload::Transfer {
     void reset()
     {
         // The buffer is kept for the next page unless a large page grew it.
-        if (body.capacity() > KeptBodyCapacity)
+        if (body.capacity() > KeptCapacity)
             body = QByteArray();
         body.resize(0);
         tooLarge = false;
@@ -57,8 +57,6 @@ struct PageDownload::Transfer {
     // Lets curl act on a ready socket (or on its timeout), then takes note of
     // a finished download.
     void act(curl_socket_t socket, int events);
-
-    static constexpr qsizetype KeptBodyCapacity = 256 * 1024;
 };
 
 namespace
@@ -374,8 +372,27 @@ void PageDownload::prepare(const QByteArray &url)
 
 QString PageDownload::fetch(const QString &url)
 {
+    QString page;
+    fetchInto(url, page);
+    return page;
+}
+
+void PageDownload::fetchInto(const QString &url, QString &page)
+{
+    page.truncate(0);
+    if (!download(url))
+        return;
+    char *contentType = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
+    decodeInto(transfer->body, QByteArray(contentType), page);
+    transfer->reset();
+}
+
+// True when the body of a response has arrived whole into the transfer's body.
+bool PageDownload::download(const QString &url)
+{
     if (busy || !proxyUsable || url.isEmpty() || !start())
-        return {};
+        return false;
     busy = true;
     transfer->reset();
     prepare(url.toUtf8());
@@ -392,14 +409,8 @@ QString PageDownload::fetch(const QString &url)
     transfer->loop = nullptr;
     busy = false;
 
-    if (!transfer->done || transfer->result != CURLE_OK || transfer->cancelled ||
-        transfer->tooLarge || transfer->downgrade)
-        return {};
-    char *contentType = nullptr;
-    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
-    const QString text = decode(transfer->body, QByteArray(contentType));
-    transfer->reset();
-    return text;
+    return transfer->done && transfer->result == CURLE_OK && !transfer->cancelled &&
+           !transfer->tooLarge && !transfer->downgrade;
 }
 
 void PageDownload::cancel()
@@ -413,14 +424,35 @@ void PageDownload::cancel()
 
 QString PageDownload::decode(const QByteArray &body, const QByteArray &contentType)
 {
-    if (const auto bom = QStringConverter::encodingForData(body)) {
-        QStringDecoder decoder(*bom);
-        return decoder.decode(body);
-    }
-    std::optional<QStringDecoder> decoder = decoderFor(charsetOf(contentType));
+    QString text;
+    decodeInto(body, contentType, text);
+    return text;
+}
+
+void PageDownload::decodeInto(const QByteArray &body, const QByteArray &contentType, QString &text)
+{
+    std::optional<QStringDecoder> decoder;
+    if (const auto bom = QStringConverter::encodingForData(body))
+        decoder.emplace(*bom);
+    else
+        decoder = decoderFor(charsetOf(contentType));
     if (!decoder)
         decoder = decoderFor(declaredCharset(body));
     if (!decoder)
         decoder.emplace(QStringConverter::Utf8);
-    return decoder->decode(body);
+    // Memory that another holder shares, that a large page left behind, or
+    // that is too small is not written into. New memory that will be kept is
+    // taken with up to an eighth to spare, so that the next pages fit when
+    // their sizes differ a little; a larger page's at the size it needs.
+    // Growing instead would round a large page's size up past what the
+    // allocator takes back for reuse.
+    const qsizetype required = decoder->requiredSpace(body.size());
+    if (!text.isDetached() || text.capacity() > KeptCapacity || text.capacity() < required) {
+        text = QString();
+        text.reserve(required > KeptCapacity ? required
+                                             : std::min(required + required / 8, KeptCapacity));
+    }
+    text.resize(required);
+    const QChar *end = decoder->appendToBuffer(text.data(), body);
+    text.truncate(end - text.constData());
 }

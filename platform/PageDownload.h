@@ -10,6 +10,10 @@ class PageFetcher
 public:
     virtual ~PageFetcher() = default;
     virtual QString fetch(const QString &url) = 0;
+    // The same into `page`, whose memory a fetcher may write the next page
+    // into instead of taking new memory for every page. Whatever `page` held
+    // is gone, also when the download fails.
+    virtual void fetchInto(const QString &url, QString &page) { page = fetch(url); }
     // Stops a download under way at once (it then comes back empty).
     virtual void cancel() = 0;
 };
@@ -52,18 +56,28 @@ public:
     void setCaFile(const QString &path);
 
     QString fetch(const QString &url) override;
+    // Decodes into the memory `page` holds when `page` is not shared and that
+    // memory is not larger than a kept body would need.
+    void fetchInto(const QString &url, QString &page) override;
     void cancel() override;
 
     // A body as text: by its byte-order mark, else by the charset of the
     // Content-Type header, else by the charset the page declares in a <meta>
     // of its head, else as UTF-8.
     static QString decode(const QByteArray &body, const QByteArray &contentType);
+    // The same into `text`, in its memory where fetchInto() would keep it.
+    static void decodeInto(const QByteArray &body, const QByteArray &contentType, QString &text);
+
+    // The most memory a page's body, and its text in characters, keep from one
+    // download to the next; a larger page's memory is given back.
+    static constexpr qsizetype KeptCapacity = 256 * 1024;
 
     struct Transfer;
 
 private:
     bool start();
     void prepare(const QByteArray &url);
+    bool download(const QString &url);
 
     void *curl = nullptr;
     int timeoutSeconds;

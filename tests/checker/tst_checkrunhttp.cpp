@@ -33,6 +33,7 @@ private slots:
     void cleanup();
     void threeActions();
     void updatedPageOpensInTheBrowser();
+    void smallPageAfterALargeOne();
     void abandonDuringARealDownload();
     void programStartedAfterADownloadHoldsNoneOfOurs();
 
@@ -151,6 +152,37 @@ void TestCheckRunHttp::updatedPageOpensInTheBrowser()
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(catcher.opened, QList<QUrl>{QUrl(url)});
     QCOMPARE(server.hits("/de-same"), 1);
+}
+
+// The run writes each page where an earlier one was: the small page's second
+// download lands in the large page's memory and must not take its tail.
+void TestCheckRunHttp::smallPageAfterALargeOne()
+{
+    TestHome home;
+    Store store;
+    HttpTestServer server;
+    server.servePage("/large", "<p>" + QByteArray(100000, 'x') + " version 2.25</p>");
+    server.servePage("/small", "<p>v1</p>");
+    const QString smallUrl = server.url(QStringLiteral("/small"));
+    QVERIFY(layout::append(store, 0, QStringLiteral("Large"), server.url(QStringLiteral("/large")),
+                           QStringLiteral("version 2.25")));
+    QVERIFY(layout::append(store, 1, QStringLiteral("Small"), smallUrl,
+                           QStringLiteral("version 2.25")));
+
+    PageDownload download(10);
+    FakeConnection connection;
+    Browser browser;
+    RecordingStatus status;
+    const SystemClock clock;
+    ScriptedPrompts boxes;
+    CheckRun run(store, download, connection, browser, boxes, status, clock);
+    boxes.answer(Answer::No);
+    run.request();
+
+    QCOMPARE(server.hits("/small"), 2);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(boxes.boxes[0].text.contains(smallUrl));
+    QCOMPARE(status.text1, QStringLiteral("v1"));
 }
 
 void TestCheckRunHttp::abandonDuringARealDownload()

@@ -17,6 +17,8 @@ private slots:
     void errorStatusesKeepTheirBody_data();
     void errorStatusesKeepTheirBody();
     void emptyBodyIsEmpty();
+    void nextPageLeavesNothingOfTheLast_data();
+    void nextPageLeavesNothingOfTheLast();
     void redirectIsFollowed();
     void tenRedirectsButNotEleven();
     void gzipPage();
@@ -94,6 +96,36 @@ void TestPageDownload::emptyBodyIsEmpty()
     server.servePage("/empty", QByteArray());
     PageDownload download;
     QVERIFY(download.fetch(server.url("/empty")).isEmpty());
+}
+
+void TestPageDownload::nextPageLeavesNothingOfTheLast_data()
+{
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a small page after a large one") << QByteArray("/small") << QStringLiteral("v1");
+    QTest::newRow("an empty body") << QByteArray("/empty") << QString();
+    QTest::newRow("a dropped connection") << QByteArray("/drop") << QString();
+}
+
+// The memory of one page is written with the next: nothing of the last is left.
+void TestPageDownload::nextPageLeavesNothingOfTheLast()
+{
+    QFETCH(QByteArray, next);
+    QFETCH(QString, text);
+    HttpTestServer server;
+    const QByteArray large = QByteArray(100000, 'x') + "version 2.25";
+    server.servePage("/large", large);
+    server.servePage("/small", "v1");
+    server.servePage("/empty", QByteArray());
+    HttpTestServer::Response dropped;
+    dropped.drop = true;
+    server.serve("/drop", dropped);
+    PageDownload download;
+    QString page;
+    download.fetchInto(server.url("/large"), page);
+    QCOMPARE(page.size(), large.size());
+    download.fetchInto(server.url(next), page);
+    QCOMPARE(page, text);
 }
 
 void TestPageDownload::redirectIsFollowed()
