@@ -1,5 +1,10 @@
 #include "StoreFile.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+using namespace Qt::StringLiterals;
+
 namespace storefile
 {
 
@@ -109,6 +114,513 @@ QByteArray withoutRunawayLines(QByteArrayView text)
         at += whole;
     }
     return kept;
+}
+
+namespace
+{
+
+char hexDigit(int value)
+{
+    return "0123456789ABCDEF"[value & 15];
+}
+
+bool isHexDigit(char16_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int octalValue(char c)
+{
+    return c >= '0' && c <= '7' ? c - '0' : -1;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A key or section name as the file spells it: letters, digits, '_', '-' and
+// '.' as they are, '/' as '\', every other character as %XX or %UXXXX.
+void appendName(const QString &name, QByteArray &out)
+{
+    for (const QChar qch : name) {
+        const char16_t c = qch.unicode();
+        if (c == '/') {
+            out += '\\';
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '_' || c == '-' || c == '.') {
+            out += char(c);
+        } else if (c <= 0xFF) {
+            out += '%';
+            out += hexDigit(c >> 4);
+            out += hexDigit(c);
+        } else {
+            out += "%U";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += hexDigit(c >> shift);
+        }
+    }
+}
+
+QString nameFrom(QByteArrayView spelled)
+{
+    const QString decoded = QString::fromUtf8(spelled);
+    QString name;
+    name.reserve(decoded.size());
+    for (qsizetype i = 0; i < decoded.size();) {
+        const QChar c = decoded.at(i);
+        if (c == u'\\') {
+            name += u'/';
+            ++i;
+            continue;
+        }
+        if (c != u'%' || i == decoded.size() - 1) {
+            name += c;
+            ++i;
+            continue;
+        }
+        qsizetype first = i + 1;
+        int digits = 2;
+        if (decoded.at(first) == u'U') {
+            ++first;
+            digits = 4;
+        }
+        bool ok = false;
+        ushort code = 0;
+        if (first + digits <= decoded.size())
+            code = QStringView(decoded).sliced(first, digits).toUShort(&ok, 16);
+        if (!ok) {
+            name += u'%';
+            ++i;
+            continue;
+        }
+        name += QChar(code);
+        i = first + digits;
+    }
+    return name;
+}
+
+// One element of a value as the file spells it: control characters, quotes
+// and backslashes escaped, quoted when it holds ';', ',' or '=' or begins or
+// ends with a space. QSettings spells its binary values in bytes, the rest in
+// UTF-8.
+void appendValue(const QString &value, QByteArray &out)
+{
+    const bool inUtf8 = !(value.startsWith("@ByteArray("_L1) || value.startsWith("@Variant("_L1) ||
+                          value.startsWith("@DateTime("_L1));
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    QByteArray spelled;
+    spelled.reserve(value.size() + 8);
+    bool quoted = false;
+    // After a numeric escape a hex digit would be read as part of it.
+    bool afterNumber = false;
+    for (const QChar qch : value) {
+        const char16_t c = qch.unicode();
+        if (c == ';' || c == ',' || c == '=')
+            quoted = true;
+        if (afterNumber && isHexDigit(c)) {
+            spelled += "\\x" + QByteArray::number(c, 16);
+            continue;
+        }
+        afterNumber = false;
+        switch (c) {
+        case '\0':
+            spelled += "\\0";
+            afterNumber = true;
+            break;
+        case '\a':
+            spelled += "\\a";
+            break;
+        case '\b':
+            spelled += "\\b";
+            break;
+        case '\f':
+            spelled += "\\f";
+            break;
+        case '\n':
+            spelled += "\\n";
+            break;
+        case '\r':
+            spelled += "\\r";
+            break;
+        case '\t':
+            spelled += "\\t";
+            break;
+        case '\v':
+            spelled += "\\v";
+            break;
+        case '"':
+        case '\\':
+            spelled += '\\';
+            spelled += char(c);
+            break;
+        default:
+            if (c <= 0x1F || (c >= 0x7F && !inUtf8)) {
+                spelled += "\\x" + QByteArray::number(c, 16);
+                afterNumber = true;
+            } else if (c >= 0x80) {
+                spelled += toUtf8(QStringView(&qch, 1));
+            } else {
+                spelled += char(c);
+            }
+        }
+    }
+    if (quoted || spelled.startsWith(' ') || spelled.endsWith(' '))
+        out.append('"').append(spelled).append('"');
+    else
+        out.append(spelled);
+}
+
+// The character that a backslash and `c` stand for; 0 when no single one.
+char simpleEscape(char c)
+{
+    switch (c) {
+    case 'a':
+        return '\a';
+    case 'b':
+        return '\b';
+    case 'f':
+        return '\f';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    case 'v':
+        return '\v';
+    case '"':
+    case '?':
+    case '\'':
+    case '\\':
+        return c;
+    default:
+        return 0;
+    }
+}
+
+void chopBlanks(QString &text, qsizetype limit)
+{
+    qsizetype end = text.size();
+    while (end > limit && (text.at(end - 1) == u' ' || text.at(end - 1) == u'\t'))
+        --end;
+    text.truncate(end);
+}
+
+// The value after a key's '=', its escapes and quotes undone: one element, or
+// several where commas outside quotes part them. Blanks around an element go
+// unless quoted.
+QStringList valueFrom(QByteArrayView spelled)
+{
+    QStringDecoder fromUtf8(QStringDecoder::Utf8);
+    QStringList elements;
+    QString current;
+    bool inQuotes = false;
+    bool currentQuoted = false;
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < spelled.size() && (spelled[i] == ' ' || spelled[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    // Blanks that an escape produced stay.
+    qsizetype chopLimit = 0;
+    while (i < spelled.size()) {
+        const char c = spelled[i];
+        if (c == '\\') {
+            if (++i == spelled.size())
+                return elements << current;
+            const char escaped = spelled[i++];
+            const char simple = simpleEscape(escaped);
+            int base = 0;
+            char16_t number = 0;
+            if (simple != 0) {
+                current += QLatin1Char(simple);
+            } else if (escaped == 'x') {
+                if (i == spelled.size())
+                    return elements << current;
+                if (hexValue(spelled[i]) >= 0)
+                    base = 16;
+            } else if (octalValue(escaped) >= 0) {
+                base = 8;
+                number = char16_t(octalValue(escaped));
+            } else if (escaped == '\n' || escaped == '\r') {
+                if (i < spelled.size() && (spelled[i] == '\n' || spelled[i] == '\r') &&
+                    spelled[i] != escaped)
+                    ++i;
+            }
+            if (base != 0) {
+                const auto digit = [&] {
+                    return base == 16 ? hexValue(spelled[i]) : octalValue(spelled[i]);
+                };
+                for (; i < spelled.size() && digit() >= 0; ++i)
+                    number = char16_t(number * base + digit());
+                current += QChar(number);
+                if (i == spelled.size())
+                    return elements << current;
+            }
+            chopLimit = current.size();
+        } else if (c == '"') {
+            ++i;
+            currentQuoted = true;
+            inQuotes = !inQuotes;
+            if (!inQuotes) {
+                skipBlanks();
+                chopLimit = current.size();
+            }
+        } else if (c == ',' && !inQuotes) {
+            if (!currentQuoted)
+                chopBlanks(current, chopLimit);
+            elements << current;
+            current.clear();
+            currentQuoted = false;
+            ++i;
+            skipBlanks();
+            chopLimit = 0;
+        } else {
+            qsizetype end = i + 1;
+            while (end < spelled.size() && spelled[end] != '\\' && spelled[end] != '"' &&
+                   spelled[end] != ',')
+                ++end;
+            current += fromUtf8(spelled.sliced(i, end - i));
+            i = end;
+        }
+    }
+    if (!currentQuoted)
+        chopBlanks(current, chopLimit);
+    return elements << current;
+}
+
+// The arguments of "@Rect(1 2 3 4)" and its like, counted as QSettings counts them.
+qsizetype argumentCount(const QString &element, qsizetype open)
+{
+    qsizetype count = 0;
+    for (qsizetype i = open + 1; i < element.size(); ++i)
+        count += element.at(i) == u' ' || element.at(i) == u')';
+    return count;
+}
+
+// The text of one element as the programs read it. QSettings spells some
+// values it does not hold as text with a leading '@': such a value has no
+// text, bar the few that stand for text.
+QString elementText(const QString &element)
+{
+    if (!element.startsWith(u'@'))
+        return element;
+    if (element.endsWith(u')')) {
+        if (element.startsWith("@ByteArray("_L1))
+            return QString::fromUtf8(QStringView(element).sliced(11).chopped(1).toLatin1());
+        if (element.startsWith("@String("_L1))
+            return element.sliced(8).chopped(1);
+        if (element.startsWith("@Variant("_L1) || element.startsWith("@DateTime("_L1) ||
+            element == "@Invalid()"_L1 ||
+            (element.startsWith("@Rect("_L1) && argumentCount(element, 5) == 4) ||
+            (element.startsWith("@Size("_L1) && argumentCount(element, 5) == 2) ||
+            (element.startsWith("@Point("_L1) && argumentCount(element, 6) == 2))
+            return {};
+    }
+    if (element.startsWith("@@"_L1))
+        return element.sliced(1);
+    return element;
+}
+
+// A text as QSettings stores it, so that it reads back as that text.
+QString elementOf(const QString &text)
+{
+    if (text.contains(QChar::Null))
+        return "@String("_L1 + text + u')';
+    if (text.startsWith(u'@'))
+        return u'@' + text;
+    return text;
+}
+
+} // namespace
+
+QString escapeSection(const QString &section)
+{
+    QString escaped = section;
+    escaped.replace(QLatin1Char('%'), QStringLiteral("%25"));
+    escaped.replace(QLatin1Char('/'), QStringLiteral("%2F"));
+    // QSettings files every spelling of "general" under "General"; any other
+    // spelling keeps its own section with its first letter escaped.
+    if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0 &&
+        section != QLatin1String("General"))
+        escaped.replace(0, 1, QStringLiteral("%%1").arg(section.at(0).unicode(), 2, 16));
+    return escaped;
+}
+
+QString unescapeSection(const QString &escaped)
+{
+    QString section;
+    section.reserve(escaped.size());
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        bool isHex = false;
+        const int code = escaped.mid(i + 1, 2).toInt(&isHex, 16);
+        if (escaped.at(i) == QLatin1Char('%') && i + 2 < escaped.size() && isHex) {
+            section += QChar(code);
+            i += 2;
+        } else {
+            section += escaped.at(i);
+        }
+    }
+    return section;
+}
+
+Contents Contents::parse(QByteArrayView text)
+{
+    Contents contents;
+    if (text.startsWith("\xef\xbb\xbf"))
+        text = text.sliced(3);
+    // The section the lines belong to, with its '/'; empty before the first.
+    QString group;
+    for (qsizetype at = 0; at < text.size();) {
+        const qsizetype length = lineLength(text, at);
+        const QByteArrayView line = text.sliced(at, length);
+        at += length + 1;
+        if (!isWhole(line))
+            continue;
+        qsizetype start = 0;
+        while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+            ++start;
+        // The line ends at a ';' outside quotes; its key at the first '=' outside quotes.
+        qsizetype end = start;
+        qsizetype equals = -1;
+        bool quoted = false;
+        for (; end < line.size(); ++end) {
+            const char c = line[end];
+            if (c == '\\')
+                ++end;
+            else if (c == '"')
+                quoted = !quoted;
+            else if (c == '=' && !quoted && equals < 0)
+                equals = end;
+            else if (c == ';' && !quoted)
+                break;
+        }
+        const QByteArrayView logical = line.sliced(start, qMin(end, line.size()) - start);
+        if (logical.startsWith('[')) {
+            const qsizetype close = logical.indexOf(']');
+            const QByteArrayView name =
+                logical.first(close < 0 ? logical.size() : close).sliced(1).trimmed();
+            if (name.compare("general", Qt::CaseInsensitive) == 0)
+                group.clear();
+            else if (name.compare("%general", Qt::CaseInsensitive) == 0)
+                group = QString::fromLatin1(name.sliced(1)) + u'/';
+            else
+                group = nameFrom(name) + u'/';
+        } else if (equals >= 0) {
+            const QString full = group + nameFrom(line.sliced(start, equals - start).trimmed());
+            const qsizetype slash = full.indexOf(u'/');
+            contents.set(slash < 0 ? QString() : full.left(slash), full.mid(slash + 1),
+                         valueFrom(line.sliced(equals + 1, logical.size() - (equals - start) - 1)));
+        }
+    }
+    return contents;
+}
+
+QByteArray Contents::text() const
+{
+    QByteArray out;
+    for (const Section &section : sections) {
+        if (section.keys.isEmpty())
+            continue;
+        if (!out.isEmpty())
+            out += '\n';
+        QByteArray header;
+        appendName(section.name, header);
+        if (header.isEmpty())
+            out += "[General]\n";
+        else if (header.compare("general", Qt::CaseInsensitive) == 0)
+            out.append("[%").append(header).append("]\n");
+        else
+            out.append('[').append(header).append("]\n");
+        for (const QString &key : section.keys) {
+            appendName(key, out);
+            out += '=';
+            const Value &value = section.values.value(key);
+            for (qsizetype i = 0; i < value.size(); ++i) {
+                if (i > 0)
+                    out += ", ";
+                appendValue(value.at(i), out);
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+QString Contents::read(const QString &section, const QString &key, const QString &fallback) const
+{
+    const Section *found = find(escapeSection(section));
+    if (!found)
+        return fallback;
+    const auto value = found->values.constFind(key);
+    if (value == found->values.constEnd())
+        return fallback;
+    QStringList texts;
+    texts.reserve(value->size());
+    for (const QString &element : *value)
+        texts.append(elementText(element));
+    return texts.join(", "_L1);
+}
+
+bool Contents::write(const QString &section, const QString &key, const QString &value)
+{
+    const QString name = escapeSection(section);
+    const Section *found = find(name);
+    const Value stored{elementOf(value)};
+    if (found && found->values.value(key) == stored)
+        return false;
+    set(name, key, stored);
+    return true;
+}
+
+bool Contents::removeKey(const QString &section, const QString &key)
+{
+    const auto at = index.constFind(escapeSection(section));
+    if (at == index.constEnd() || !sections[*at].values.remove(key))
+        return false;
+    sections[*at].keys.removeOne(key);
+    return true;
+}
+
+bool Contents::removeSection(const QString &section)
+{
+    const auto at = index.constFind(escapeSection(section));
+    if (at == index.constEnd() || sections[*at].keys.isEmpty())
+        return false;
+    sections[*at].keys.clear();
+    sections[*at].values.clear();
+    return true;
+}
+
+void Contents::set(const QString &section, const QString &key, const Value &value)
+{
+    auto at = index.constFind(section);
+    if (at == index.constEnd()) {
+        at = index.insert(section, sections.size());
+        sections.append({section, {}, {}});
+    }
+    Section &target = sections[*at];
+    const auto stored = target.values.find(key);
+    if (stored == target.values.end()) {
+        target.keys.append(key);
+        target.values.insert(key, value);
+    } else {
+        *stored = value;
+    }
+}
+
+const Contents::Section *Contents::find(const QString &section) const
+{
+    const auto at = index.constFind(section);
+    return at == index.constEnd() ? nullptr : &sections.at(*at);
 }
 
 } // namespace storefile

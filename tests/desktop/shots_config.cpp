@@ -52,7 +52,7 @@ bool fillStore()
     };
     int position = 0;
     for (const auto &action : actions) {
-        if (!layout::append(store, position++, QString::fromUtf8(action.description),
+        if (!layout::append(store, QString::fromUtf8(action.description),
                             QString::fromUtf8(action.url), QString::fromUtf8(action.check)))
             return false;
     }

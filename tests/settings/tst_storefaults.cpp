@@ -187,7 +187,7 @@ void TestStoreFaults::failedWriteLeavesNoTrace()
 {
     QFETCH(int, fault);
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+    QVERIFY(layout::append(store, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("check a")));
     const QByteArray before = fileText();
 
@@ -197,7 +197,7 @@ void TestStoreFaults::failedWriteLeavesNoTrace()
     const QString how = broken->how();
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!layout::append(store, 1, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
+    QVERIFY(!layout::append(store, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
                             QStringLiteral("check b")));
     QVERIFY(!store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-07-2024")));
     QVERIFY(!store.removeSection(QStringLiteral("a")));
@@ -236,7 +236,7 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
 {
     QFETCH(int, fault);
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+    QVERIFY(layout::append(store, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("v1")));
     // Yesterday's run completed and saved both dates.
     QVERIFY(store.write(layout::Settings, layout::TDate, QStringLiteral("03-06-2024")));
