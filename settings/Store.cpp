@@ -187,20 +187,25 @@ qint64 nanoseconds(const struct timespec &time)
     return time.tv_sec * 1000000000LL + time.tv_nsec;
 }
 
-// Reads what is left of the open file `fd`; false on a read error.
-bool readRest(int fd, QByteArray &text)
+// Reads the open file `fd` of about `size` bytes to its end; false on a read error.
+bool readRest(int fd, qint64 size, QByteArray &text)
 {
-    char buffer[65536];
+    text.resize(qMax<qint64>(size, 0) + 1);
+    qsizetype done = 0;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (done == text.size())
+            text.resize(text.size() * 2);
+        const ssize_t got = ::read(fd, text.data() + done, size_t(text.size() - done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return false;
         if (got == 0)
-            return true;
-        text.append(buffer, got);
+            break;
+        done += got;
     }
+    text.truncate(done);
+    return true;
 }
 
 // Writes all of `text` to `fd`; false unless every byte was written.
@@ -360,7 +365,7 @@ bool Store::refresh() const
         return false;
     QByteArray text;
     // The stamp of the version read, which may have replaced the one seen above.
-    const bool read = ::fstat(fd, &info) == 0 && readRest(fd, text);
+    const bool read = ::fstat(fd, &info) == 0 && readRest(fd, info.st_size, text);
     ::close(fd);
     if (!read)
         return false;

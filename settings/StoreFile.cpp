@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -145,6 +147,12 @@ int hexValue(char c)
     return -1;
 }
 
+bool isPlainNameCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.';
+}
+
 // A key or section name as the file spells it: letters, digits, '_', '-' and
 // '.' as they are, '/' as '\', every other character as %XX or %UXXXX.
 void appendName(const QString &name, QByteArray &out)
@@ -153,8 +161,7 @@ void appendName(const QString &name, QByteArray &out)
         const char16_t c = qch.unicode();
         if (c == '/') {
             out += '\\';
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                   c == '_' || c == '-' || c == '.') {
+        } else if (c < 0x80 && isPlainNameCharacter(char(c))) {
             out += char(c);
         } else if (c <= 0xFF) {
             out += '%';
@@ -170,6 +177,9 @@ void appendName(const QString &name, QByteArray &out)
 
 QString nameFrom(QByteArrayView spelled)
 {
+    // Most names are spelled as they are.
+    if (std::all_of(spelled.begin(), spelled.end(), isPlainNameCharacter))
+        return QString::fromLatin1(spelled);
     const QString decoded = QString::fromUtf8(spelled);
     QString name;
     name.reserve(decoded.size());
@@ -472,19 +482,27 @@ QString unescapeSection(const QString &escaped)
     return section;
 }
 
-Contents Contents::parse(QByteArrayView text)
+Contents Contents::parse(const QByteArray &file)
 {
     Contents contents;
-    if (text.startsWith("\xef\xbb\xbf"))
-        text = text.sliced(3);
-    // The section the lines belong to, with its '/'; empty before the first.
+    contents.source = file;
+    const QByteArrayView text = contents.source;
+    // A byte order mark before the first line that is kept is skipped.
+    bool first = true;
+    // The section the lines belong to, as QSettings names it: a name with a
+    // '/' puts the lines' keys into the section before it. Keys before the
+    // first section belong to none, unless they hold a '/' themselves.
     QString group;
+    bool inGroup = false;
+    Section *current = nullptr;
     for (qsizetype at = 0; at < text.size();) {
         const qsizetype length = lineLength(text, at);
-        const QByteArrayView line = text.sliced(at, length);
+        QByteArrayView line = text.sliced(at, length);
         at += length + 1;
         if (!isWhole(line))
             continue;
+        if (std::exchange(first, false) && line.startsWith("\xef\xbb\xbf"))
+            line = line.sliced(3);
         qsizetype start = 0;
         while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
             ++start;
@@ -508,17 +526,29 @@ Contents Contents::parse(QByteArrayView text)
             const qsizetype close = logical.indexOf(']');
             const QByteArrayView name =
                 logical.first(close < 0 ? logical.size() : close).sliced(1).trimmed();
-            if (name.compare("general", Qt::CaseInsensitive) == 0)
+            inGroup = name.compare("general", Qt::CaseInsensitive) != 0;
+            if (!inGroup)
                 group.clear();
             else if (name.compare("%general", Qt::CaseInsensitive) == 0)
-                group = QString::fromLatin1(name.sliced(1)) + u'/';
+                group = QString::fromLatin1(name.sliced(1));
             else
-                group = nameFrom(name) + u'/';
+                group = nameFrom(name);
+            current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
         } else if (equals >= 0) {
-            const QString full = group + nameFrom(line.sliced(start, equals - start).trimmed());
+            const QString key = nameFrom(line.sliced(start, equals - start).trimmed());
+            const QByteArrayView spelled =
+                line.sliced(equals + 1, logical.size() - (equals - start) - 1);
+            const Value value = QByteArray::fromRawData(spelled.data(), spelled.size());
+            if (current) {
+                current->set(key, value);
+                continue;
+            }
+            const QString full = inGroup ? group + u'/' + key : key;
             const qsizetype slash = full.indexOf(u'/');
-            contents.set(slash < 0 ? QString() : full.left(slash), full.mid(slash + 1),
-                         valueFrom(line.sliced(equals + 1, logical.size() - (equals - start) - 1)));
+            contents.section(slash < 0 ? QString() : full.left(slash))
+                .set(full.mid(slash + 1), value);
+            // Sections may have moved in memory.
+            current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
         }
     }
     return contents;
@@ -527,8 +557,9 @@ Contents Contents::parse(QByteArrayView text)
 QByteArray Contents::text() const
 {
     QByteArray out;
+    out.reserve(source.size() + source.size() / 8 + 256);
     for (const Section &section : sections) {
-        if (section.keys.isEmpty())
+        if (section.keyCount == 0)
             continue;
         if (!out.isEmpty())
             out += '\n';
@@ -540,15 +571,12 @@ QByteArray Contents::text() const
             out.append("[%").append(header).append("]\n");
         else
             out.append('[').append(header).append("]\n");
-        for (const QString &key : section.keys) {
-            appendName(key, out);
+        for (const Entry &entry : section.entries) {
+            if (entry.removed)
+                continue;
+            appendName(entry.key, out);
             out += '=';
-            const Value &value = section.values.value(key);
-            for (qsizetype i = 0; i < value.size(); ++i) {
-                if (i > 0)
-                    out += ", ";
-                appendValue(value.at(i), out);
-            }
+            out += entry.value;
             out += '\n';
         }
     }
@@ -558,15 +586,12 @@ QByteArray Contents::text() const
 QString Contents::read(const QString &section, const QString &key, const QString &fallback) const
 {
     const Section *found = find(escapeSection(section));
-    if (!found)
+    const Entry *entry = found ? found->find(key) : nullptr;
+    if (!entry)
         return fallback;
-    const auto value = found->values.constFind(key);
-    if (value == found->values.constEnd())
-        return fallback;
-    QStringList texts;
-    texts.reserve(value->size());
-    for (const QString &element : *value)
-        texts.append(elementText(element));
+    QStringList texts = valueFrom(entry->value);
+    for (QString &element : texts)
+        element = elementText(element);
     return texts.join(", "_L1);
 }
 
@@ -574,53 +599,108 @@ bool Contents::write(const QString &section, const QString &key, const QString &
 {
     const QString name = escapeSection(section);
     const Section *found = find(name);
-    const Value stored{elementOf(value)};
-    if (found && found->values.value(key) == stored)
+    const Entry *entry = found ? found->find(key) : nullptr;
+    const QString element = elementOf(value);
+    if (entry && valueFrom(entry->value) == QStringList{element})
         return false;
-    set(name, key, stored);
+    QByteArray spelled;
+    appendValue(element, spelled);
+    this->section(name).set(key, spelled);
     return true;
 }
 
 bool Contents::removeKey(const QString &section, const QString &key)
 {
     const auto at = index.constFind(escapeSection(section));
-    if (at == index.constEnd() || !sections[*at].values.remove(key))
-        return false;
-    sections[*at].keys.removeOne(key);
-    return true;
+    return at != index.constEnd() && sections[*at].remove(key);
 }
 
 bool Contents::removeSection(const QString &section)
 {
     const auto at = index.constFind(escapeSection(section));
-    if (at == index.constEnd() || sections[*at].keys.isEmpty())
+    if (at == index.constEnd() || sections[*at].keyCount == 0)
         return false;
-    sections[*at].keys.clear();
-    sections[*at].values.clear();
+    sections[*at].clear();
     return true;
 }
 
-void Contents::set(const QString &section, const QString &key, const Value &value)
+Contents::Section &Contents::section(const QString &name)
 {
-    auto at = index.constFind(section);
+    auto at = index.constFind(name);
     if (at == index.constEnd()) {
-        at = index.insert(section, sections.size());
-        sections.append({section, {}, {}});
+        at = index.insert(name, sections.size());
+        sections.append({name, {}, {}, 0});
     }
-    Section &target = sections[*at];
-    const auto stored = target.values.find(key);
-    if (stored == target.values.end()) {
-        target.keys.append(key);
-        target.values.insert(key, value);
-    } else {
-        *stored = value;
+    return sections[*at];
+}
+
+const Contents::Section *Contents::find(const QString &name) const
+{
+    const auto at = index.constFind(name);
+    return at == index.constEnd() ? nullptr : &sections.at(*at);
+}
+
+namespace
+{
+
+// Sections of up to this many keys are searched key by key.
+constexpr qsizetype FewKeys = 8;
+
+} // namespace
+
+const Contents::Entry *Contents::Section::find(const QString &key) const
+{
+    if (!byKey.isEmpty()) {
+        const auto at = byKey.constFind(key);
+        return at == byKey.constEnd() ? nullptr : &entries.at(*at);
+    }
+    for (const Entry &entry : entries) {
+        if (!entry.removed && entry.key == key)
+            return &entry;
+    }
+    return nullptr;
+}
+
+Contents::Entry *Contents::Section::find(const QString &key)
+{
+    return const_cast<Entry *>(std::as_const(*this).find(key));
+}
+
+void Contents::Section::set(const QString &key, const Value &value)
+{
+    if (Entry *entry = find(key)) {
+        entry->value = value;
+        return;
+    }
+    entries.append({key, value, false});
+    ++keyCount;
+    if (!byKey.isEmpty()) {
+        byKey.insert(key, entries.size() - 1);
+    } else if (entries.size() > FewKeys) {
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (!entries.at(i).removed)
+                byKey.insert(entries.at(i).key, i);
+        }
     }
 }
 
-const Contents::Section *Contents::find(const QString &section) const
+bool Contents::Section::remove(const QString &key)
 {
-    const auto at = index.constFind(section);
-    return at == index.constEnd() ? nullptr : &sections.at(*at);
+    Entry *entry = find(key);
+    if (!entry)
+        return false;
+    entry->removed = true;
+    entry->value.clear();
+    byKey.remove(key);
+    --keyCount;
+    return true;
+}
+
+void Contents::Section::clear()
+{
+    entries.clear();
+    byKey.clear();
+    keyCount = 0;
 }
 
 } // namespace storefile

@@ -37,7 +37,7 @@ QString unescapeSection(const QString &escaped);
 class Contents : public StoreReading
 {
 public:
-    static Contents parse(QByteArrayView text);
+    static Contents parse(const QByteArray &file);
     QByteArray text() const;
 
     QString read(const QString &section, const QString &key,
@@ -48,20 +48,36 @@ public:
     bool removeSection(const QString &section);
 
 private:
-    // A value as the file spells it, its escapes undone: one element, or the
-    // elements of a list typed by hand ("a, b").
-    using Value = QStringList;
+    // A value as the file spells it after the key's '=', decoded only when
+    // read: a file is mostly copied as it stands.
+    using Value = QByteArray;
+    struct Entry {
+        QString key;
+        Value value;
+        bool removed = false;
+    };
     struct Section {
         // The section as QSettings names it; empty for keys outside any section.
         QString name;
-        QStringList keys;
-        QHash<QString, Value> values;
+        // In the file's order; a removed key keeps its place, marked removed.
+        QList<Entry> entries;
+        // Where each key is, for a section of more than a few keys.
+        QHash<QString, qsizetype> byKey;
+        qsizetype keyCount = 0;
+
+        const Entry *find(const QString &key) const;
+        Entry *find(const QString &key);
+        void set(const QString &key, const Value &value);
+        bool remove(const QString &key);
+        void clear();
     };
 
-    // `section` and `key` as QSettings names them.
-    void set(const QString &section, const QString &key, const Value &value);
-    const Section *find(const QString &section) const;
+    // The section as QSettings names it, made when there is none.
+    Section &section(const QString &name);
+    const Section *find(const QString &name) const;
 
+    // The text parsed; the values read from it point into it.
+    QByteArray source;
     // A removed section keeps its place, without keys, so that the index stays valid.
     QList<Section> sections;
     QHash<QString, qsizetype> index;
