@@ -407,6 +407,18 @@ QStringList valueFrom(QByteArrayView spelled)
     return elements << current;
 }
 
+// True when a value reads as its bytes: no escapes, quotes or list, no blanks
+// to drop around it, and none of QSettings's own spellings beginning with '@'.
+bool isPlainValue(QByteArrayView spelled)
+{
+    if (spelled.isEmpty())
+        return true;
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    return !isBlank(spelled.front()) && !isBlank(spelled.back()) && spelled.front() != '@' &&
+           std::none_of(spelled.begin(), spelled.end(),
+                        [](char c) { return c == '\\' || c == '"' || c == ','; });
+}
+
 // The arguments of "@Rect(1 2 3 4)" and its like, counted as QSettings counts them.
 qsizetype argumentCount(const QString &element, qsizetype open)
 {
@@ -589,6 +601,8 @@ QString Contents::read(const QString &section, const QString &key, const QString
     const Entry *entry = found ? found->find(key) : nullptr;
     if (!entry)
         return fallback;
+    if (isPlainValue(entry->value))
+        return QString::fromUtf8(entry->value);
     QStringList texts = valueFrom(entry->value);
     for (QString &element : texts)
         element = elementText(element);
