@@ -462,6 +462,19 @@ QString elementOf(const QString &text)
     return text;
 }
 
+// A value spelled anew from the text of each of its elements. As typed by
+// hand, a value may hold a spelling that QSettings would take for one of its
+// own (such as "@Variant(" once the key before it is spelled otherwise).
+void appendRespelled(QByteArrayView spelled, QByteArray &out)
+{
+    const QStringList elements = valueFrom(spelled);
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        appendValue(elementOf(elementText(elements.at(i))), out);
+    }
+}
+
 } // namespace
 
 QString escapeSection(const QString &section)
@@ -588,7 +601,10 @@ QByteArray Contents::text() const
                 continue;
             appendName(entry.key, out);
             out += '=';
-            out += entry.value;
+            if (isPlainValue(entry.value))
+                out += entry.value;
+            else
+                appendRespelled(entry.value, out);
             out += '\n';
         }
     }
