@@ -157,6 +157,13 @@ bool isPlainNameCharacter(char c)
 // '.' as they are, '/' as '\', every other character as %XX or %UXXXX.
 void appendName(const QString &name, QByteArray &out)
 {
+    // Most names are spelled as they are.
+    if (std::all_of(name.begin(), name.end(), [](QChar c) {
+            return c.unicode() < 0x80 && isPlainNameCharacter(char(c.unicode()));
+        })) {
+        out += QLatin1StringView(name.toLatin1());
+        return;
+    }
     for (const QChar qch : name) {
         const char16_t c = qch.unicode();
         if (c == '/') {

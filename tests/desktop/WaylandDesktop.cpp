@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QThread>
+#include <csignal>
 #include <linux/input-event-codes.h>
 #include <sys/prctl.h>
 #include <unistd.h>

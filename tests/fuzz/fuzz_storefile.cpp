@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QMap>
 #include <QSettings>
+#include <algorithm>
 #include <cstdint>
 
 // A store file of arbitrary bytes, as a person or a broken disk might leave
@@ -24,6 +25,20 @@ void writeFile(const QString &path, QByteArrayView bytes)
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly));
     FUZZ_CHECK(file.write(bytes.data(), bytes.size()) == bytes.size());
+}
+
+// A text, or a list of texts (which QSettings reads as a list of variants
+// where an element is spelled with a leading '@').
+bool isText(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QStringList)
+        return true;
+    if (value.typeId() != QMetaType::QVariantList)
+        return false;
+    const QVariantList elements = value.toList();
+    return std::all_of(elements.begin(), elements.end(), [](const QVariant &element) {
+        return element.typeId() == QMetaType::QString;
+    });
 }
 
 // Every text value QSettings reads from the file at `path`, by section and key
@@ -44,14 +59,11 @@ Values readByQSettings(const QString &path)
         if (Store::escapeSection(section) != full.left(slash))
             continue;
         const QVariant value = settings.value(full);
-        QString text;
-        if (value.typeId() == QMetaType::QStringList) {
-            text = value.toStringList().join(QStringLiteral(", "));
-        } else if (value.typeId() == QMetaType::QString) {
-            text = value.toString();
-        } else {
+        if (!isText(value))
             continue;
-        }
+        const QString text = value.typeId() == QMetaType::QString
+                                 ? value.toString()
+                                 : value.toStringList().join(QStringLiteral(", "));
         values.insert({section, full.mid(slash + 1)}, text);
     }
     return values;
