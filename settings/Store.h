@@ -7,13 +7,13 @@
 #include <QString>
 #include <functional>
 
+struct stat;
+
 // The per-user settings store that both programs share: section -> key -> text,
 // kept in $XDG_CONFIG_HOME/QL/QL.ini. Every operation is one locked step on the
 // file, so the other program sees it at its next read. A change either replaces
 // the file whole or leaves no trace in any later read, of either program; a
 // writer waits a few seconds at most for another writer's lock, then fails.
-struct stat;
-
 class Store : public StoreReading
 {
 public:

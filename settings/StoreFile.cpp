@@ -624,8 +624,11 @@ QString Contents::read(const QString &section, const QString &key, const QString
     const Entry *entry = found ? found->find(key) : nullptr;
     if (!entry)
         return fallback;
-    if (isPlainValue(entry->value))
-        return QString::fromUtf8(entry->value);
+    if (isPlainValue(entry->value)) {
+        // As QSettings decodes it: an incomplete sequence at the end is dropped.
+        QStringDecoder fromUtf8(QStringDecoder::Utf8);
+        return fromUtf8(entry->value);
+    }
     QStringList texts = valueFrom(entry->value);
     for (QString &element : texts)
         element = elementText(element);
