@@ -237,7 +237,8 @@ void appendValue(const QString &value, QByteArray &out)
     bool quoted = false;
     // After a numeric escape a hex digit would be read as part of it.
     bool afterNumber = false;
-    for (const QChar qch : value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar qch = value.at(i);
         const char16_t c = qch.unicode();
         if (c == ';' || c == ',' || c == '=')
             quoted = true;
@@ -278,9 +279,15 @@ void appendValue(const QString &value, QByteArray &out)
             spelled += char(c);
             break;
         default:
-            if (c <= 0x1F || (c >= 0x7F && !inUtf8)) {
+            // A surrogate without its other half has no UTF-8 spelling: it is
+            // spelled as a number, which reads back as itself.
+            const bool pair =
+                qch.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate();
+            if (c <= 0x1F || (c >= 0x7F && !inUtf8) || (qch.isSurrogate() && !pair)) {
                 spelled += "\\x" + QByteArray::number(c, 16);
                 afterNumber = true;
+            } else if (pair) {
+                spelled += toUtf8(QStringView(value).sliced(i++, 2));
             } else if (c >= 0x80) {
                 spelled += toUtf8(QStringView(&qch, 1));
             } else {
