@@ -3,13 +3,14 @@
 #include "CheckerAboutWindow.h"
 #include "Intervals.h"
 #include "Pictures.h"
+#include "ProgramStart.h"
 #include "Prompts.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
 #include "StatusWindow.h"
 
 #include <QCoreApplication>
-#include <QProcess>
+#include <cstdio>
 
 TrayController::TrayController(const CheckerParts &parts, QObject *parent)
     : QObject(parent), store(parts.store), setProxy(parts.setProxy), statusHost(parts.store),
@@ -59,12 +60,7 @@ TrayController::TrayController(const CheckerParts &parts, QObject *parent)
             Qt::QueuedConnection);
     connect(exitItem, &QAction::triggered, this, &TrayController::exitChosen, Qt::QueuedConnection);
 
-    trayIcon.setIcon(pictures::programIcon());
-    trayIcon.setToolTip(QStringLiteral("Quorlin"));
-    // The tray shows the menu itself: a StatusNotifierItem host natively at
-    // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
-    // button. No other activation of the icon does anything.
-    trayIcon.setContextMenu(&popupMenu);
+    connect(&notificationArea, &NotificationAreaWait::ready, this, &TrayController::installIcon);
     connect(&listener, &CloseListener::closeRequested, this, &TrayController::closeRequestArrived);
     connect(&sessionEnd, &SessionEnd::ending, this, &TrayController::sessionEnding);
 }
@@ -105,8 +101,9 @@ bool TrayController::load()
     if (timers.timer3)
         alwaysTimer.start();
 
-    trayIcon.show();
-    listener.listen();
+    notificationArea.start();
+    if (!listener.listen())
+        reportNoListener();
     return true;
 }
 
@@ -119,7 +116,9 @@ void TrayController::unload()
     dialUpTimer.stop();
     splashTimer.stop();
     alwaysTimer.stop();
-    trayIcon.hide();
+    notificationArea.stop();
+    if (trayIcon)
+        trayIcon->hide();
     popupMenu.hide();
     if (splashWindow)
         splashWindow->hide();
@@ -128,6 +127,29 @@ void TrayController::unload()
     statusHost.hide();
     listener.reply();
     emit ended();
+}
+
+// Without a listener config's Close cannot end this checker, and would start
+// a second one beside it: whoever started it should know why.
+void TrayController::reportNoListener()
+{
+    std::fprintf(stderr, "Quorlin: cannot listen for close requests in %s\n",
+                 qPrintable(closechannel::folders().join(QStringLiteral(" or "))));
+}
+
+// The icon is made only now: making it, or asking Qt about the tray at all,
+// fixes for the whole process which kind of tray Qt speaks to.
+void TrayController::installIcon()
+{
+    if (unloaded || trayIcon)
+        return;
+    trayIcon = std::make_unique<QSystemTrayIcon>(pictures::programIcon());
+    trayIcon->setToolTip(QStringLiteral("Quorlin"));
+    // The tray shows the menu itself: a StatusNotifierItem host natively at
+    // the icon (the menu is exported over D-Bus), an XEmbed tray on the right
+    // button. No other activation of the icon does anything.
+    trayIcon->setContextMenu(&popupMenu);
+    trayIcon->show();
 }
 
 CheckerAboutWindow *TrayController::about()
@@ -190,7 +212,7 @@ void TrayController::checkNowChosen()
 void TrayController::launchConfig()
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/config");
-    if (!QProcess::startDetached(path, {}))
+    if (!programstart::startDetached(path))
         prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
                      QStringLiteral("Config Program Not Correctly Installed!")});
 }

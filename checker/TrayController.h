@@ -2,6 +2,7 @@
 
 #include "CheckRun.h"
 #include "CloseChannel.h"
+#include "NotificationArea.h"
 #include "Scheduler.h"
 #include "SessionEnd.h"
 #include "StatusWindowHost.h"
@@ -66,7 +67,9 @@ public:
     enum class MenuItem { Debug, About, CheckNow, LaunchConfig, Exit };
     QAction *menuItem(MenuItem item) const;
     const QMenu &menu() const { return popupMenu; }
-    QSystemTrayIcon &icon() { return trayIcon; }
+    // The tray icon; none before start-up has made it (on Wayland, not before
+    // a notification area is there) or when the program ended at start.
+    QSystemTrayIcon *icon() const { return trayIcon.get(); }
     StatusWindowHost &status() { return statusHost; }
     const RunState &runState() const { return run.state; }
 
@@ -89,6 +92,8 @@ private:
     void closeRequestArrived();
     void sessionEnding();
     void aboutClosed();
+    void installIcon();
+    void reportNoListener();
 
     Store &store;
     std::function<void(const QString &)> setProxy;
@@ -98,17 +103,19 @@ private:
     Scheduler scheduler;
     CloseListener listener;
     SessionEnd sessionEnd;
+    NotificationAreaWait notificationArea;
 
     QTimer dialUpTimer;
     QTimer splashTimer;
     QTimer alwaysTimer;
-    QSystemTrayIcon trayIcon;
     QMenu popupMenu;
     QAction *debugItem;
     QAction *aboutItem;
     QAction *checkItem;
     QAction *configItem;
     QAction *exitItem;
+    // Made after the menu it shows, and removed before it.
+    std::unique_ptr<QSystemTrayIcon> trayIcon;
 
     std::unique_ptr<SplashWindow> splashWindow;
     std::unique_ptr<CheckerAboutWindow> aboutWindow;

@@ -2,9 +2,9 @@
 
 #include "CloseChannel.h"
 #include "Layout.h"
+#include "ProgramStart.h"
 #include "Prompts.h"
 
-#include <QProcess>
 #include <QWidget>
 
 namespace restart
@@ -24,7 +24,7 @@ bool restartChecker(Store &store, const QString &programFolder, Prompts &prompts
     // Returns once every checker has confirmed that it ends (or has not
     // answered in time), so the new one never runs beside the old one.
     closechannel::closeWindowsByTitle(QStringLiteral("Quorlin"));
-    if (QProcess::startDetached(checkerPath(programFolder), {}, programFolder))
+    if (programstart::startDetached(checkerPath(programFolder), {}, programFolder))
         return true;
     prompts.ask({PromptKind::Error, QStringLiteral("Error:"),
                  QStringLiteral("Quorlin Not Correctly Installed! Couldn't Restart!")},

@@ -1,5 +1,7 @@
 #include "Browser.h"
 
+#include "ProgramStart.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -14,5 +16,7 @@ void Browser::open(const QString &url)
     if (!address.isValid() || address.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return;
+    // The desktop starts the browser as a child of ours.
+    programstart::keepDescriptorsToOurselves();
     QDesktopServices::openUrl(address);
 }

@@ -1,5 +1,7 @@
 #include "CloseChannel.h"
 
+#include "Store.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -117,6 +119,29 @@ void serveConnections(QLocalServer *server, QObject *context,
     }
 }
 
+// A server listening at `path` that hands its connections to `readLines`;
+// none when nothing can listen there.
+QLocalServer *listenAt(const QString &path, QObject *owner,
+                       const std::function<void(QLocalSocket *)> &readLines)
+{
+    auto *server = new QLocalServer(owner);
+    QObject::connect(server, &QLocalServer::newConnection, owner,
+                     [server, owner, readLines] { serveConnections(server, owner, readLines); });
+    if (server->listen(path))
+        return server;
+    delete server;
+    return nullptr;
+}
+
+// Makes one of the channel's folders; the one beside the store needs the
+// store's folder first (an editor started before anything was saved).
+bool prepareChannelFolder(const QString &folder)
+{
+    if (folder == closechannel::fallbackFolder())
+        Store().prepareFolder();
+    return preparePrivateFolder(folder);
+}
+
 // Whether `socket` has sent the line `expected`. Other lines are passed over;
 // a peer that sends too much without a line break is cut off.
 bool receivedLine(QLocalSocket *socket, const QByteArray &expected)
@@ -138,44 +163,46 @@ CloseListener::CloseListener(const QString &title, QObject *parent) : QObject(pa
 
 CloseListener::~CloseListener()
 {
-    if (server)
+    for (QLocalServer *server : std::as_const(servers))
         server->close();
 }
 
 bool CloseListener::listen()
 {
-    if (server && server->isListening())
+    if (!servers.isEmpty())
         return true;
     if (title.isEmpty() || title.contains(QLatin1Char('/')))
         return false;
-    const QString dir = closechannel::folder();
-    if (!preparePrivateFolder(dir))
-        return false;
+    const QStringList places = closechannel::folders();
+    for (const QString &folder : places)
+        listenIn(folder);
+    return !servers.isEmpty();
+}
+
+void CloseListener::listenIn(const QString &folder)
+{
+    if (!prepareChannelFolder(folder))
+        return;
     const QString path =
-        dir + QLatin1Char('/') + title + QLatin1Char('.') + QString::number(::getpid());
+        folder + QLatin1Char('/') + title + QLatin1Char('.') + QString::number(::getpid());
     // An entry under our own process id was left by an earlier process that
     // died without cleaning up; nobody can be listening on it.
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
         QLocalSocket probe;
         probe.connectToServer(path);
         if (probe.waitForConnected(1000))
-            return false;
+            return;
         ::unlink(QFile::encodeName(path).constData());
     }
-    delete server;
-    server = new QLocalServer(this);
-    connect(server, &QLocalServer::newConnection, this, &CloseListener::serverNewConnection);
-    if (server->listen(path))
-        return true;
-    delete server;
-    server = nullptr;
-    return false;
+    if (QLocalServer *server =
+            listenAt(path, this, [this](QLocalSocket *socket) { socketReadyRead(socket); }))
+        servers.append(server);
 }
 
 void CloseListener::reply()
 {
-    // The entry goes first, so that whoever reads "closed" finds it gone.
-    if (server)
+    // The entries go first, so that whoever reads "closed" finds them gone.
+    for (QLocalServer *server : std::as_const(servers))
         server->close();
     for (const QPointer<QLocalSocket> &socket : std::as_const(requesters)) {
         if (!socket || socket->state() != QLocalSocket::ConnectedState)
@@ -186,11 +213,6 @@ void CloseListener::reply()
             socket->waitForBytesWritten(1000);
     }
     requesters.clear();
-}
-
-void CloseListener::serverNewConnection()
-{
-    serveConnections(server, this, [this](QLocalSocket *socket) { socketReadyRead(socket); });
 }
 
 void CloseListener::socketReadyRead(QLocalSocket *socket)
@@ -206,39 +228,57 @@ SoleInstance::SoleInstance(const QString &name, QObject *parent) : QObject(paren
 
 SoleInstance::~SoleInstance()
 {
-    if (server)
-        server->close();
-    if (lockFd >= 0)
-        ::close(lockFd);
+    release();
 }
 
-QString SoleInstance::entry(const QString &suffix) const
+void SoleInstance::release()
 {
-    return closechannel::folder() + QLatin1Char('/') + name + suffix;
+    for (QLocalServer *server : std::as_const(servers))
+        server->close();
+    qDeleteAll(servers);
+    servers.clear();
+    for (const int fd : std::as_const(lockFds))
+        ::close(fd);
+    lockFds.clear();
 }
 
+QString SoleInstance::entry(const QString &folder, const QString &suffix) const
+{
+    return folder + QLatin1Char('/') + name + suffix;
+}
+
+// The locks are taken in the order of the folders, by every copy alike, so
+// that two copies starting together never each hold one of them.
 bool SoleInstance::claim()
 {
-    if (!preparePrivateFolder(closechannel::folder()))
-        return true;
-    lockFd = ::open(QFile::encodeName(entry(LockSuffix)).constData(),
-                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lockFd < 0)
-        return true;
-    if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
-        const bool taken = errno == EWOULDBLOCK;
-        ::close(lockFd);
-        lockFd = -1;
-        return !taken;
+    QStringList held;
+    const QStringList places = closechannel::folders();
+    for (const QString &folder : places) {
+        if (!prepareChannelFolder(folder))
+            continue;
+        const int fd = ::open(QFile::encodeName(entry(folder, LockSuffix)).constData(),
+                              O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const bool taken = errno == EWOULDBLOCK;
+            ::close(fd);
+            if (!taken)
+                continue;
+            release();
+            runningIn = folder;
+            return false;
+        }
+        lockFds.append(fd);
+        held.append(folder);
     }
-    // Holding the lock, any entry left by an earlier copy is stale.
-    const QString path = entry(WindowSuffix);
-    QLocalServer::removeServer(path);
-    server = new QLocalServer(this);
-    connect(server, &QLocalServer::newConnection, this, &SoleInstance::serverNewConnection);
-    if (!server->listen(path)) {
-        delete server;
-        server = nullptr;
+    for (const QString &folder : std::as_const(held)) {
+        // Holding the lock, any entry left by an earlier copy is stale.
+        const QString path = entry(folder, WindowSuffix);
+        QLocalServer::removeServer(path);
+        if (QLocalServer *server =
+                listenAt(path, this, [this](QLocalSocket *socket) { socketReadyRead(socket); }))
+            servers.append(server);
     }
     return true;
 }
@@ -248,7 +288,7 @@ bool SoleInstance::askToComeForward()
     const QDeadlineTimer deadline(ReplyWaitMs);
     QLocalSocket socket;
     for (;;) {
-        socket.connectToServer(entry(WindowSuffix));
+        socket.connectToServer(entry(runningIn, WindowSuffix));
         if (socket.waitForConnected(int(deadline.remainingTime())))
             break;
         if (deadline.hasExpired())
@@ -270,11 +310,6 @@ void SoleInstance::setComeForward(std::function<bool()> handler)
     comeForward = std::move(handler);
 }
 
-void SoleInstance::serverNewConnection()
-{
-    serveConnections(server, this, [this](QLocalSocket *socket) { socketReadyRead(socket); });
-}
-
 void SoleInstance::socketReadyRead(QLocalSocket *socket)
 {
     if (!receivedLine(socket, ShowLine))
@@ -284,38 +319,65 @@ void SoleInstance::socketReadyRead(QLocalSocket *socket)
     socket->flush();
 }
 
+QStringList closechannel::folders()
+{
+    QStringList places;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    struct stat info {
+    };
+    // A runtime folder of another user's would not keep our entries private
+    // (root could make its own folder inside it); a missing one is left to
+    // whoever makes it.
+    if (QDir::isAbsolutePath(runtime) &&
+        ::stat(QFile::encodeName(runtime).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+        info.st_uid == ::geteuid())
+        places.append(runtime + QStringLiteral("/QL"));
+    places.append(fallbackFolder());
+    return places;
+}
+
 QString closechannel::folder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        return runtime + QStringLiteral("/QL");
-    return QStringLiteral("/tmp/QL-") + QString::number(::getuid());
+    return folders().constFirst();
+}
+
+QString closechannel::fallbackFolder()
+{
+    return QFileInfo(Store::defaultFilePath()).absolutePath() + QStringLiteral("/channel");
 }
 
 int closechannel::closeWindowsByTitle(const QString &text)
 {
-    const QString dir = folder();
-    struct stat info {
-    };
-    if (!isOwnFolder(dir, info))
-        return 0;
-    const QStringList names = QDir(dir).entryList(
-        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    // A listener keeps an entry in each folder it could use: it is asked
+    // once, in the first folder that has it.
+    QStringList asked;
     int confirmed = 0;
-    for (const QString &name : names) {
-        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-        if (dot < 0 || !name.left(dot).contains(text, Qt::CaseSensitive))
+    const QStringList places = folders();
+    for (const QString &dir : places) {
+        struct stat info {
+        };
+        if (!isOwnFolder(dir, info))
             continue;
-        const QString path = dir + QLatin1Char('/') + name;
-        switch (requestClose(path)) {
-        case Outcome::Confirmed:
-            ++confirmed;
-            break;
-        case Outcome::NoListener:
-            removeStaleEntry(path, name.mid(dot + 1));
-            break;
-        case Outcome::NoReply:
-            break;
+        const QStringList names = QDir(dir).entryList(
+            QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString &name : names) {
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            if (dot < 0 || !name.left(dot).contains(text, Qt::CaseSensitive) ||
+                asked.contains(name))
+                continue;
+            const QString path = dir + QLatin1Char('/') + name;
+            switch (requestClose(path)) {
+            case Outcome::Confirmed:
+                ++confirmed;
+                asked.append(name);
+                break;
+            case Outcome::NoListener:
+                removeStaleEntry(path, name.mid(dot + 1));
+                break;
+            case Outcome::NoReply:
+                asked.append(name);
+                break;
+            }
         }
     }
     return confirmed;

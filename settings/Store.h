@@ -81,6 +81,8 @@ public:
     bool removeSection(const QString &section);
 
     QString filePath() const { return path; }
+    // Makes the store's folder (0700) when it is missing. False when it cannot.
+    bool prepareFolder() const;
 
     // The file of the current user's store: $XDG_CONFIG_HOME/QL/QL.ini.
     static QString defaultFilePath();
@@ -109,7 +111,6 @@ private:
     // What an edit of the contents did.
     enum class Edit { Refused, Unchanged, Changed };
 
-    bool prepareFolder() const;
     // Brings the cached contents up to the file's current version. False
     // when the file exists but cannot be read.
     bool refresh() const;

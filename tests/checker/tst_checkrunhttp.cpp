@@ -5,6 +5,7 @@
 #include "HttpTestServer.h"
 #include "Layout.h"
 #include "PageDownload.h"
+#include "ProgramStart.h"
 #include "RunFakes.h"
 #include "ScriptedPrompts.h"
 #include "Store.h"
@@ -12,12 +13,15 @@
 #include "UrlCatcher.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 
 // A whole check run over real downloads from a loopback server.
 class TestCheckRunHttp : public QObject
@@ -30,6 +34,7 @@ private slots:
     void threeActions();
     void updatedPageOpensInTheBrowser();
     void abandonDuringARealDownload();
+    void programStartedAfterADownloadHoldsNoneOfOurs();
 
 private:
     bool writeRoutes();
@@ -181,6 +186,29 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
     QCOMPARE(status.label1, QStringLiteral("Processing: Slow"));
     QCOMPARE(run.state.inProgress, false);
+}
+
+// libcurl keeps its connection and its wake-up sockets open after a download,
+// without close-on-exec; a program started then gets the standard streams only.
+void TestCheckRunHttp::programStartedAfterADownloadHoldsNoneOfOurs()
+{
+    HttpTestServer server;
+    server.servePage("/page", "<p>version 2.25</p>");
+    PageDownload download(10);
+    QVERIFY(!download.fetch(server.url(QStringLiteral("/page"))).isEmpty());
+
+    qint64 pid = 0;
+    QVERIFY(programstart::startDetached(QStringLiteral("sleep"), {QStringLiteral("60")}, {}, &pid));
+    const auto stop = qScopeGuard([pid] { ::kill(pid_t(pid), SIGTERM); });
+    const auto heldAboveTheStreams = [pid] {
+        QStringList held = QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                               .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        held.removeIf([](const QString &fd) { return fd.toInt() <= 2; });
+        return held;
+    };
+    // The new program's loader opens its libraries for a moment; what it
+    // inherited stays.
+    QTRY_COMPARE_WITH_TIMEOUT(heldAboveTheStreams(), QStringList(), 5000);
 }
 
 QTEST_MAIN(TestCheckRunHttp)

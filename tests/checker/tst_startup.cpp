@@ -174,7 +174,7 @@ void TestStartup::emptyListRefusesToRun()
     QCOMPARE(script.boxes[0].title, QStringLiteral("Quorlin Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
     QVERIFY(splashShown);
-    QVERIFY(!bench.tray.icon().isVisible());
+    QVERIFY(!bench.tray.icon());
     QVERIFY(!bench.tray.timer(TrayController::TimerRole::DialUp).isActive());
     QVERIFY(!bench.tray.timer(TrayController::TimerRole::Splash).isActive());
     QVERIFY(!bench.tray.timer(TrayController::TimerRole::Always).isActive());
@@ -208,9 +208,9 @@ void TestStartup::configuredStartSettlesInTheTray()
     QCOMPARE(bench.tray.about()->ui.Label1->text(), QStringLiteral("Quorlin 1.6"));
     QCOMPARE(bench.tray.runState().dailyLimit, qint16(0));
     QVERIFY(bench.proxies.isEmpty());
-    QVERIFY(bench.tray.icon().isVisible());
-    QCOMPARE(bench.tray.icon().toolTip(), QStringLiteral("Quorlin"));
-    QVERIFY(!bench.tray.icon().icon().isNull());
+    QVERIFY(bench.tray.icon()->isVisible());
+    QCOMPARE(bench.tray.icon()->toolTip(), QStringLiteral("Quorlin"));
+    QVERIFY(!bench.tray.icon()->icon().isNull());
     QVERIFY(QFile::exists(CheckerBench::channelEntry()));
     // Nothing happens before the first tick.
     QCOMPARE(bench.tray.runState().checksSinceStart, qint16(0));
@@ -251,7 +251,7 @@ void TestStartup::unloadRemovesIconAndEntryOnce()
     QSignalSpy ended(&bench.tray, &TrayController::ended);
     bool iconGoneAtEnd = false;
     connect(&bench.tray, &TrayController::ended, this,
-            [&] { iconGoneAtEnd = !bench.tray.icon().isVisible(); });
+            [&] { iconGoneAtEnd = !bench.tray.icon()->isVisible(); });
 
     bench.tray.unload();
     QCOMPARE(ended.size(), 1);
@@ -290,7 +290,7 @@ void TestStartup::closeRequestDuringRunEndsIt()
         sender->start();
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
         QVERIFY(sender->wait(15000));
-        iconGoneWhenConfirmed = !bench.tray.icon().isVisible();
+        iconGoneWhenConfirmed = !bench.tray.icon()->isVisible();
     };
     bench.tray.menuItem(TrayController::MenuItem::CheckNow)->trigger();
     QCoreApplication::processEvents();

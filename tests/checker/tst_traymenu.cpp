@@ -89,8 +89,8 @@ void TestTrayMenu::activationsOpenNothingOfTheirOwn_data()
 void TestTrayMenu::activationsOpenNothingOfTheirOwn()
 {
     QFETCH(QSystemTrayIcon::ActivationReason, reason);
-    QCOMPARE(bench->tray.icon().contextMenu(), &bench->tray.menu());
-    emit bench->tray.icon().activated(reason);
+    QCOMPARE(bench->tray.icon()->contextMenu(), &bench->tray.menu());
+    emit bench->tray.icon()->activated(reason);
     settle();
     QVERIFY(!bench->tray.menu().isVisible());
     QCOMPARE(visibleWindows(), QList<QWidget *>{static_cast<QWidget *>(bench->tray.splash())});
@@ -108,7 +108,7 @@ void TestTrayMenu::launchConfigWithoutProgramSaysSo()
     QCOMPARE(script.boxes[0].text, QStringLiteral("Config Program Not Correctly Installed!"));
     QCOMPARE(script.boxes[0].title, QStringLiteral("Error:"));
     QCOMPARE(script.boxes[0].flags, 16);
-    QVERIFY(bench->tray.icon().isVisible());
+    QVERIFY(bench->tray.icon()->isVisible());
     QVERIFY(QFile::exists(CheckerBench::channelEntry()));
 }
 
@@ -199,7 +199,7 @@ void TestTrayMenu::exitRemovesIconAndEnds()
     else
         bench->tray.menuItem(TrayController::MenuItem::Exit)->trigger();
     QTRY_COMPARE(ended.size(), 1);
-    QVERIFY(!bench->tray.icon().isVisible());
+    QVERIFY(!bench->tray.icon()->isVisible());
     QVERIFY(!QFile::exists(CheckerBench::channelEntry()));
 }
 

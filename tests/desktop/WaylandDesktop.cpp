@@ -221,17 +221,35 @@ bool Desktop::start(QString *why)
 
     session.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
     tray.setProcessEnvironment(session);
-    if (!startProcess(
-            tray, QStringLiteral("waybar"),
-            {QStringLiteral("-c"), bar.fileName(), QStringLiteral("-s"), style.fileName()}))
-        return fail(QStringLiteral("waybar did not start"));
+    tray.setArguments(
+        {QStringLiteral("-c"), bar.fileName(), QStringLiteral("-s"), style.fileName()});
+    return startTray(why);
+}
+
+void Desktop::stopTray()
+{
+    tray.terminate();
+    tray.waitForFinished(5000);
+}
+
+bool Desktop::startTray(QString *why)
+{
+    if (tray.state() != QProcess::NotRunning)
+        return true;
+    const QDeadlineTimer deadline(20000);
+    if (!startProcess(tray, QStringLiteral("waybar"), tray.arguments())) {
+        *why = QStringLiteral("waybar did not start");
+        return false;
+    }
     while (!property(bus(), QStringLiteral("org.kde.StatusNotifierWatcher"),
                      QStringLiteral("/StatusNotifierWatcher"),
                      QStringLiteral("org.kde.StatusNotifierWatcher"),
                      QStringLiteral("IsStatusNotifierHostRegistered"))
                 .toBool()) {
-        if (deadline.hasExpired() || tray.state() != QProcess::Running)
-            return fail(QStringLiteral("waybar's tray did not come up"));
+        if (deadline.hasExpired() || tray.state() != QProcess::Running) {
+            *why = QStringLiteral("waybar's tray did not come up");
+            return false;
+        }
         QThread::msleep(50);
     }
     return true;

@@ -48,6 +48,10 @@ public:
     // Starts the bus, the compositor and the tray; false (with the reason in
     // `why`) when one does not come up.
     bool start(QString *why);
+    // Ends the tray, whose watcher then leaves the bus, and starts it again
+    // (nothing when it runs), as a panel that comes late or restarts.
+    void stopTray();
+    bool startTray(QString *why);
 
     // For programs on this desktop: the Wayland display, the session bus and
     // Qt's Wayland platform.

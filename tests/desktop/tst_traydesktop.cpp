@@ -112,12 +112,12 @@ void TestTrayDesktop::iconArrivesWithALaterTray()
     CheckerBench bench;
     QVERIFY(storeOneAction(bench.store));
     QVERIFY(bench.tray.load());
-    QVERIFY(bench.tray.icon().isVisible());
-    QVERIFY(bench.tray.icon().geometry().isEmpty());
+    QVERIFY(bench.tray.icon()->isVisible());
+    QVERIFY(bench.tray.icon()->geometry().isEmpty());
 
     xdesktop::Tray tray;
     QVERIFY(tray.start());
-    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.icon().geometry().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.tray.icon()->geometry().isEmpty(), 10000);
     // Where the tray host put it, as the X server has it.
     QRect icon;
     QTRY_VERIFY_WITH_TIMEOUT(

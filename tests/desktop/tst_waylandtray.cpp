@@ -15,13 +15,15 @@
 // The built checker on a Wayland session of the test's own (sway, headless),
 // with waybar's tray as the StatusNotifierItem host, checked over D-Bus as
 // the host sees it: the item, its tip and its exported menu, and what the
-// menu's items and the icon's activation do.
+// menu's items and the icon's activation do; also when the panel comes up
+// after the checker or restarts under it.
 class TestWaylandTray : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void trayShowsTheCheckersOwnMenu_data();
     void trayShowsTheCheckersOwnMenu();
 
 private:
@@ -104,8 +106,25 @@ void TestWaylandTray::initTestCase()
     QVERIFY2(desktop.start(&why), qPrintable(why));
 }
 
+void TestWaylandTray::trayShowsTheCheckersOwnMenu_data()
+{
+    QTest::addColumn<int>("panelLateMs");
+    QTest::addColumn<bool>("panelRestarts");
+    QTest::newRow("panel up first") << 0 << false;
+    // An autostarted checker before the panel: no watcher on the bus at all.
+    QTest::newRow("panel started 6 s after the checker") << 6000 << false;
+    QTest::newRow("panel ends and comes back") << 0 << true;
+}
+
 void TestWaylandTray::trayShowsTheCheckersOwnMenu()
 {
+    QFETCH(int, panelLateMs);
+    QFETCH(bool, panelRestarts);
+    QString why;
+    if (panelLateMs > 0)
+        desktop.stopTray();
+    else
+        QVERIFY2(desktop.startTray(&why), qPrintable(why));
     TestHome home;
     Store store;
     QVERIFY(layout::append(store, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
@@ -129,9 +148,18 @@ void TestWaylandTray::trayShowsTheCheckersOwnMenu()
     const QString entry =
         closechannel::folder() + QStringLiteral("/Quorlin.") + QString::number(checker.processId());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(entry), 20000);
+    const QDBusConnection bus = desktop.bus();
+    if (panelLateMs > 0) {
+        QTest::qWait(panelLateMs);
+        QVERIFY2(desktop.startTray(&why), qPrintable(why));
+    }
+    if (panelRestarts) {
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.trayItems().size(), 1, 20000);
+        desktop.stopTray();
+        QVERIFY2(desktop.startTray(&why), qPrintable(why));
+    }
 
     // One item registered with the watcher, as "service/path" or "service".
-    const QDBusConnection bus = desktop.bus();
     QTRY_COMPARE_WITH_TIMEOUT(desktop.trayItems().size(), 1, 20000);
     const QString item = desktop.trayItems().constFirst();
     const qsizetype slash = item.indexOf(QLatin1Char('/'));

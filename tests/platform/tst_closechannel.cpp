@@ -73,6 +73,8 @@ private slots:
     void titleMatching();
 
     void secondEditorHandsOverToTheFirst();
+    void unusableRuntimeFolder_data();
+    void unusableRuntimeFolder();
 
 private:
     // Starts the built checker over a store with one action whose page lies on
@@ -154,15 +156,20 @@ void TestCloseChannel::wideFolderIsTightened()
     QCOMPARE(modeOf(closechannel::folder()), 0700);
 }
 
-// A folder that is a link could lead anywhere: neither side uses it.
+// A folder that is a link could lead anywhere: neither side uses it. The
+// listener has the folder beside the store.
 void TestCloseChannel::linkedFolderIsRefused()
 {
     const QString elsewhere = home->runtimeDir() + QStringLiteral("/elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
     QVERIFY(QFile::link(elsewhere, closechannel::folder()));
-    CloseListener listener(QStringLiteral("Quorlin"));
-    QVERIFY(!listener.listen());
-    QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+    {
+        CloseListener listener(QStringLiteral("Quorlin"));
+        QVERIFY(listener.listen());
+        QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+        QVERIFY(QFile::exists(closechannel::fallbackFolder() + QStringLiteral("/Quorlin.") +
+                              QString::number(QCoreApplication::applicationPid())));
+    }
 
     QFile stray(elsewhere + QStringLiteral("/Quorlin.999999"));
     QVERIFY(stray.open(QIODevice::WriteOnly));
@@ -330,6 +337,62 @@ void TestCloseChannel::secondEditorHandsOverToTheFirst()
     QCOMPARE(third.state(), QProcess::Running);
     third.kill();
     QVERIFY(third.waitForFinished(30000));
+}
+
+// Where the runtime folder cannot be used (after su, over ssh -X), Close
+// still ends the one checker and a second editor still hands over, also from
+// a session without one to a session with one. $XDG_RUNTIME_DIR, of this
+// process and of those it starts, as a path under the test's folder.
+void TestCloseChannel::unusableRuntimeFolder_data()
+{
+    QTest::addColumn<QString>("programs");
+    QTest::addColumn<QString>("request");
+    QTest::newRow("unset") << QString() << QString();
+    // Nobody can make it, not even root (Qt makes a missing one where it can).
+    QTest::newRow("missing under a plain file") << "plain/run"
+                                                << "plain/run";
+    // Root passes every permission check: only the owner tells.
+    QTest::newRow("another user's") << "other"
+                                    << "other";
+    QTest::newRow("programs with, request without") << "run" << QString();
+}
+
+void TestCloseChannel::unusableRuntimeFolder()
+{
+    QFETCH(QString, programs);
+    QFETCH(QString, request);
+    const QString base = QFileInfo(home->runtimeDir()).path() + QLatin1Char('/');
+    QFile plain(base + QStringLiteral("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly) && QDir().mkdir(base + QStringLiteral("other")));
+    if (::chown(QFile::encodeName(base + QStringLiteral("other")).constData(), 65534, 65534))
+        QSKIP("cannot make a folder of another user's");
+    const auto useRuntime = [&base](const QString &path) {
+        if (path.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + path));
+    };
+    const QString editor = QStringLiteral(QUORLIN_BIN_DIR "/config");
+
+    useRuntime(programs);
+    QProcess *checker = startChecker();
+    QVERIFY(QFile::exists(entryOf(checker->processId())));
+    QProcess first;
+    first.start(editor, {});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFile::exists(closechannel::fallbackFolder() + QStringLiteral("/config-window")), 30000);
+
+    useRuntime(request);
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(checker->waitForFinished(10000));
+    QCOMPARE(checker->exitCode(), 0);
+    QProcess second;
+    second.start(editor, {});
+    QVERIFY(second.waitForFinished(60000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(30000));
 }
 
 QTEST_MAIN(TestCloseChannel)
