@@ -423,12 +423,15 @@ QStringList valueFrom(QByteArrayView spelled)
 
 // True when a value reads as its bytes: no escapes, quotes or list, no blanks
 // to drop around it, and none of QSettings's own spellings beginning with '@'.
+// Its last byte is a character of its own, so that no blank before a cut-off
+// UTF-8 sequence becomes the last character.
 bool isPlainValue(QByteArrayView spelled)
 {
     if (spelled.isEmpty())
         return true;
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    return !isBlank(spelled.front()) && !isBlank(spelled.back()) && spelled.front() != '@' &&
+    const bool endsInAscii = uchar(spelled.back()) < 0x80 && !isBlank(spelled.back());
+    return !isBlank(spelled.front()) && endsInAscii && spelled.front() != '@' &&
            std::none_of(spelled.begin(), spelled.end(),
                         [](char c) { return c == '\\' || c == '"' || c == ','; });
 }
