@@ -581,14 +581,18 @@ Contents Contents::parse(const QByteArray &file)
             const QByteArrayView spelled =
                 line.sliced(equals + 1, logical.size() - (equals - start) - 1);
             const Value value = QByteArray::fromRawData(spelled.data(), spelled.size());
+            const int depth = inGroup ? int(group.count(u'/')) + 1 : 0;
             if (current) {
-                current->set(key, value);
+                current->set(key, value, depth);
                 continue;
             }
             const QString full = inGroup ? group + u'/' + key : key;
+            // QSettings finds no key that begins or ends with '/' or holds "//".
+            if (full.startsWith(u'/') || full.endsWith(u'/') || full.contains("//"_L1))
+                continue;
             const qsizetype slash = full.indexOf(u'/');
             contents.section(slash < 0 ? QString() : full.left(slash))
-                .set(full.mid(slash + 1), value);
+                .set(full.mid(slash + 1), value, depth);
             // Sections may have moved in memory.
             current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
         }
@@ -716,13 +720,16 @@ Contents::Entry *Contents::Section::find(const QString &key)
     return const_cast<Entry *>(std::as_const(*this).find(key));
 }
 
-void Contents::Section::set(const QString &key, const Value &value)
+void Contents::Section::set(const QString &key, const Value &value, int depth)
 {
     if (Entry *entry = find(key)) {
-        entry->value = value;
+        if (depth >= entry->depth) {
+            entry->value = value;
+            entry->depth = depth;
+        }
         return;
     }
-    entries.append({key, value, false});
+    entries.append({key, value, false, depth});
     ++keyCount;
     if (!byKey.isEmpty()) {
         byKey.insert(key, entries.size() - 1);

@@ -55,6 +55,10 @@ private:
         QString key;
         Value value;
         bool removed = false;
+        // How many names deep the file's section was that gave the value: of
+        // lines that give one key (a section "a" with a key "b\\c", and a
+        // section "a/b" with a key "c"), QSettings keeps the deepest section's.
+        int depth = 0;
     };
     struct Section {
         // The section as QSettings names it; empty for keys outside any section.
@@ -67,10 +71,13 @@ private:
 
         const Entry *find(const QString &key) const;
         Entry *find(const QString &key);
-        void set(const QString &key, const Value &value);
+        void set(const QString &key, const Value &value, int depth = Written);
         bool remove(const QString &key);
         void clear();
     };
+
+    // The depth of a value the programs wrote: it replaces any other.
+    static constexpr int Written = 1 << 30;
 
     // The section as QSettings names it, made when there is none.
     Section &section(const QString &name);
