@@ -279,11 +279,13 @@ void appendValue(const QString &value, QByteArray &out)
             spelled += char(c);
             break;
         default:
-            // A surrogate without its other half has no UTF-8 spelling: it is
-            // spelled as a number, which reads back as itself.
+            // A surrogate without its other half has no UTF-8 spelling, and a
+            // byte order mark first after an escape would be dropped when read:
+            // both are spelled as numbers, which read back as themselves.
             const bool pair =
                 qch.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate();
-            if (c <= 0x1F || (c >= 0x7F && !inUtf8) || (qch.isSurrogate() && !pair)) {
+            if (c <= 0x1F || (c >= 0x7F && !inUtf8) || (qch.isSurrogate() && !pair) ||
+                c == 0xFEFF) {
                 spelled += "\\x" + QByteArray::number(c, 16);
                 afterNumber = true;
             } else if (pair) {
