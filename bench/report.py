@@ -124,6 +124,51 @@ def run_parts(add, median):
         ratio = median(f"{name}_run_ms") / median(f"{curl}_transfers_ms")
         add(f"{title}: the run is {ratio:.2f} times curl's transfers (aim ≤ 1.5: "
             f"{verdict(ratio <= 1.5)}).")
+
+
+def store_saves(add, values):
+    """Section 5: one save of the store beside its floor."""
+    def median(name):
+        return statistics.median(values[name])
+
+    add("## 5. One save of the store")
+    add("")
+    add("One write of a date into the store, with 20 and with 5,000 actions, as a program makes")
+    add("it: under the writers' lock it reads the file, changes its sections and keys, writes the")
+    add("whole new text into a private copy beside the file, syncs it (`fdatasync`), renames it")
+    add("over the file and syncs the folder. Beside it the floor: reading the file, then writing")
+    add("the same bytes into a copy with `write`, `fdatasync`, `rename` and the folder's `fsync`.")
+    add("\"Save\" is a program's first save, which reads the file; \"after a read\" is the save of a")
+    add("program that has just read the file (the editor, which shows the list first), and")
+    add("reads nothing more. Bytes are the process's read and written bytes (`/proc/self/io`).")
+    add("(`bench_storesave`, in turns, medians.)")
+    add("")
+    add("| actions (file) | figure | time | ÷ floor | read | written | written ÷ file |")
+    add("| --- | --- | --- | --- | --- | --- | --- |")
+    aims = []
+    for actions in (20, 5000):
+        key = f"store{actions}"
+        size = median(f"{key}_file_bytes")
+        floor = median(f"{key}_floor_ms")
+        for part, label in (("floor", "floor"), ("save", "save"), ("warm", "save after a read")):
+            time = median(f"{key}_{part}_ms")
+            written = median(f"{key}_{part}_written_bytes")
+            add(f"| {actions} ({size / 1024:.1f} KB) | {label} | {ms(time)} | {time / floor:.2f} | "
+                f"{median(f'{key}_{part}_read_bytes') / 1024:.1f} KB | {written / 1024:.1f} KB | "
+                f"{written / size:.2f} |")
+            if part == "save":
+                aims.append((actions, time / floor, written / size))
+    add("")
+    if values.get("quorlin1000_run_ms"):
+        run = median("quorlin1000_run_ms")
+        store = median("quorlin1000_store_reads_ms") + median("quorlin1000_store_writes_ms")
+        add(f"In part 3's run over 1000 actions the store's reads and its two writes together take "
+            f"{100 * store / run:.1f} % of the run: at most 5 %, {verdict(store / run <= 0.05)}.")
+        add("")
+    for actions, ratio, written in aims:
+        add(f"Aims with {actions} actions: at most 2 × the floor's time, "
+            f"{verdict(ratio <= 2)} ({ratio:.2f}); at most 1.1 × the file's size written, "
+            f"{verdict(written <= 1.1)} ({written:.2f}).")
         add("")
 
 
@@ -456,6 +501,8 @@ def main():
          "cannot come within 1.15 × a floor that does neither. "
          + idle_sentence)
     add("")
+
+    store_saves(add, values)
 
     add("## How downloads are done")
     add("")

@@ -9,7 +9,9 @@
 #      window, store, with the page faults per page;
 #   4. the resident checker on a virtual X screen with a window manager and a
 #      real tray host: its start-up time, memory and idle CPU time beside the
-#      least Qt tray program, and what each of its own pieces adds.
+#      least Qt tray program, and what each of its own pieces adds;
+#   5. one save of the store, with 20 and with 5,000 actions, beside reading
+#      the file and writing its bytes into a synced copy renamed over it.
 # Installs what is missing from Debian, builds in Release into build-bench
 # (or $QUORLIN_BENCH_BUILD). Takes about half an hour, most of it the idle
 # minutes of part 4; not part of CI.
@@ -355,6 +357,18 @@ for round in $(seq "$RESIDENT_ROUNDS"); do
     wait "$checker_watcher" "$WATCHER" 2>/dev/null || true
     PROGRAMS=()
 done
+# --- 5. One save of the store ---------------------------------------------
+# One write of a date into a store of 20 and of 5,000 actions, beside reading
+# the file and writing the same bytes into a synced copy renamed over it, in
+# turns ($ROUNDS times each, after one round not counted); in a folder of its own.
+echo "== store saves ($ROUNDS rounds)"
+for actions in 20 5000; do
+    "$BIN/bench_storesave" "$WORK/store$actions" "$actions" "$((ROUNDS + 1))" >"$WORK/storesave"
+    # The first round warms the page cache and the allocator: it is left out.
+    awk '$1 ~ "_file_bytes$" || seen[$1]++ {print}' \
+        "$WORK/storesave" | while read -r key value; do record "$key $value"; done
+done
+
 record "idle_seconds $IDLE"
 record "settle_seconds $SETTLE"
 record "starts $STARTS"

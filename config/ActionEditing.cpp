@@ -51,9 +51,10 @@ QString add(Store &store, EditorState &state, const Action &action)
         return ListFull;
     if (const QString refusal = nameRefusal(store, state, action.description); !refusal.isEmpty())
         return refusal;
-    if (!layout::append(store, state.actionCount, action))
+    const int length = layout::append(store, action);
+    if (length == 0)
         return NotSaved;
-    ++state.actionCount;
+    state.actionCount = qint16(length);
     state.changesMade = true;
     return {};
 }
@@ -77,9 +78,10 @@ QString modify(Store &store, EditorState &state, const Action &action)
 
 QString remove(Store &store, EditorState &state, const QString &description)
 {
-    if (!layout::remove(store, state.actionCount, description))
+    const std::optional<int> length = layout::remove(store, description);
+    if (!length)
         return NotRemoved;
-    --state.actionCount;
+    state.actionCount = qint16(*length);
     return {};
 }
 

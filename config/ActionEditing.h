@@ -21,9 +21,9 @@ inline const QString ModifyCaption = QStringLiteral("Modify An Action...");
 // URL, Check String; empty when all three hold something (blanks count).
 QString missingField(const Action &action);
 
-// Appends the action at position actionCount + 1, then raises actionCount and
-// sets changesMade. Refuses a description already in the list, the names of
-// the two fixed sections, and a full list; nothing is written then.
+// Appends the action after the last one the file lists, then sets actionCount
+// to the list's new length and sets changesMade. Refuses a description already in the list, the
+// names of the two fixed sections, and a full list; nothing is written then.
 QString add(Store &store, EditorState &state, const Action &action);
 
 // Rewrites the action state.selectedAction: its URL and check string when the
@@ -31,8 +31,9 @@ QString add(Store &store, EditorState &state, const Action &action);
 // position (refused like add() when that name is taken). Sets changesMade.
 QString modify(Store &store, EditorState &state, const Action &action);
 
-// Removes the action `description`; the last action moves into its position
-// and actionCount goes down by one. changesMade is not touched.
+// Removes the action `description`; the last action the file lists moves into
+// its position and actionCount becomes the list's new length. changesMade is
+// not touched.
 QString remove(Store &store, EditorState &state, const QString &description);
 
 } // namespace editing

@@ -84,7 +84,10 @@ without hard links, or a store file of another user's, did to the old fallback).
 the first key of a user action but not for the whole of it (a file-size limit of the
 file's size plus a few bytes). The writers' lock held by a hung writer (\`store_writer
 hold\`, a second process that takes the lock and sleeps): each writer gives up after 5 s.
-Each user action of the editor is checked to leave the file byte for byte as it was.
+A store file its user made read-only (mode 0444; that row runs as an unprivileged user,
+as root writes any file). Each user action of the editor is checked to leave the file byte
+for byte as it was; each failed write, to keep the file's inode and mode and to leave at
+most one thread and one descriptor waiting for the lock.
 
 | fault | who writes | outcome |
 | --- | --- | --- |
@@ -170,6 +173,28 @@ $(rows fuzz)
 - A writer waited for the writers' lock without limit, so a hung writer froze the other
   program at its next write (the checker with its tray menu). A writer now gives up after
   5 s and reports the write as failed.
+- Any local user could hang a save for ever: each save was made a second time, for
+  comparison, on a copy in the system's temporary folder, where QSettings waited without
+  limit on a lock file that another user could plant beside it. With the temporary folder
+  unusable (missing, read-only, full) every save failed, and a program killed during a
+  save left full copies of the list there. The store now writes its file itself, once,
+  into a private copy in its own folder, checking every byte written; nothing outside the
+  store's folder (and the lock's) is written or read.
+- A \`QL.ini\` made read-only by its user was replaced (new inode, mode 0600) and the write
+  reported success. Such a write now fails, and the file keeps its contents, inode and mode.
+- Each timed-out wait for the writers' lock left a thread and a descriptor behind for as
+  long as the holder kept the lock, so a program that kept trying piled them up. The
+  writers of one program now share one wait: at most one is left behind.
+- The copy that repaired a damaged file was renamed over it without being synced, and no
+  save synced the folder after its rename. Every save now syncs its copy, renames it and
+  syncs the folder; damaged lines are left out when the file is read, and go with the next
+  save instead of a repair of their own.
+- A change with nothing to do (an empty change, or removals that found nothing) was
+  reported as failed. It now succeeds without rewriting the file.
+- Accept of a new action and Delete trusted the editor's count of the list, which another
+  writer could have made stale: an add could overwrite another action's entry, a delete
+  leave a hole. Both now take the list's length from the file in the same locked step as
+  their writes.
 - Message boxes and the status window took a text holding markup as rich text: a
   description \`Notes <b>new</b>\` showed bold, and one holding \`<a href="file:...">\` became
   a live link in the "Site Updated:" box, opened by the desktop whatever its scheme. Both

@@ -15,7 +15,7 @@ QString keyOf(int position)
 
 } // namespace
 
-QStringList actions(const Store &store)
+QStringList actions(const StoreReading &store)
 {
     QStringList list;
     for (int position = 1; position <= MaxPosition; ++position) {
@@ -27,7 +27,7 @@ QStringList actions(const Store &store)
     return list;
 }
 
-int positionOf(const Store &store, const QString &description, int count)
+int positionOf(const StoreReading &store, const QString &description, int count)
 {
     bool isNumber = false;
     const int nr = store.read(description, Nr).toInt(&isNumber);
@@ -41,22 +41,27 @@ int positionOf(const Store &store, const QString &description, int count)
     return 0;
 }
 
-Action actionNamed(const Store &store, const QString &description)
+Action actionNamed(const StoreReading &store, const QString &description)
 {
     return {description, store.read(description, Url), store.read(description, Check)};
 }
 
-bool append(Store &store, int count, const Action &action)
+int append(Store &store, const Action &action)
 {
-    if (count < 0 || count >= MaxPosition)
-        return false;
-    const QString position = keyOf(count + 1);
-    Store::Change change;
-    change.write(ActionList, position, action.description);
-    change.write(action.description, Url, action.url);
-    change.write(action.description, Check, action.check);
-    change.write(action.description, Nr, position);
-    return store.apply(change);
+    int length = 0;
+    const bool saved = store.update([&](const StoreReading &now, Store::Change &change) {
+        const int count = int(actions(now).size());
+        if (count >= MaxPosition)
+            return false;
+        const QString position = keyOf(count + 1);
+        change.write(ActionList, position, action.description);
+        change.write(action.description, Url, action.url);
+        change.write(action.description, Check, action.check);
+        change.write(action.description, Nr, position);
+        length = count + 1;
+        return true;
+    });
+    return saved ? length : 0;
 }
 
 bool change(Store &store, const Action &action)
@@ -83,20 +88,25 @@ bool rename(Store &store, int count, const QString &oldDescription, const Action
     return store.apply(change);
 }
 
-bool remove(Store &store, int count, const QString &description)
+std::optional<int> remove(Store &store, const QString &description)
 {
-    if (count < 1 || count > MaxPosition)
-        return false;
-    const int position = positionOf(store, description, count);
-    const QString last = store.read(ActionList, keyOf(count));
-    if (position == 0 || last.isEmpty())
-        return false;
-    Store::Change change;
-    change.write(ActionList, keyOf(position), last);
-    change.write(last, Nr, keyOf(position));
-    change.removeKey(ActionList, keyOf(count));
-    change.removeSection(description);
-    return store.apply(change);
+    int length = 0;
+    const bool saved = store.update([&](const StoreReading &now, Store::Change &change) {
+        const int count = int(actions(now).size());
+        const int position = positionOf(now, description, count);
+        if (position == 0 || position > count)
+            return false;
+        const QString last = now.read(ActionList, keyOf(count));
+        change.write(ActionList, keyOf(position), last);
+        change.write(last, Nr, keyOf(position));
+        change.removeKey(ActionList, keyOf(count));
+        change.removeSection(description);
+        length = count - 1;
+        return true;
+    });
+    if (!saved)
+        return std::nullopt;
+    return length;
 }
 
 void clearCheckDate(Store &store)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Action.h"
+#include "StoreReading.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class Store;
 
@@ -32,19 +34,21 @@ inline const QString TDate = QStringLiteral("TDate");
 constexpr int MaxPosition = 32767;
 
 // The descriptions at positions 1, 2, ... up to the first empty key.
-QStringList actions(const Store &store);
+QStringList actions(const StoreReading &store);
 
 // The position of description `description` among the first `count` entries:
 // its "NR" when that leads back to it, otherwise the first entry that holds it;
 // 0 when the list does not hold it at all.
-int positionOf(const Store &store, const QString &description, int count);
+int positionOf(const StoreReading &store, const QString &description, int count);
 
 // The action `description` as its section holds it; a missing key reads as empty.
-Action actionNamed(const Store &store, const QString &description);
+Action actionNamed(const StoreReading &store, const QString &description);
 
-// Writes entry count+1, then the new section's "URL", "Check" and "NR". Fails,
-// writing nothing, when count is already the largest position.
-bool append(Store &store, int count, const Action &action);
+// In one step, with the list's length n as the file holds it then: writes
+// entry n+1, then the new section's "URL", "Check" and "NR". Returns the list's
+// new length; 0, writing nothing, when n is already the largest position or
+// the store could not be written.
+int append(Store &store, const Action &action);
 
 // Rewrites "URL" and "Check" of an action that keeps its description.
 bool change(Store &store, const Action &action);
@@ -56,10 +60,10 @@ bool rename(Store &store, int count, const QString &oldDescription, const Action
 
 // append() and change() with the three texts apart, for filling a store by
 // hand in tests and tools.
-inline bool append(Store &store, int count, const QString &description, const QString &url,
-                   const QString &check)
+inline int append(Store &store, const QString &description, const QString &url,
+                  const QString &check)
 {
-    return append(store, count, Action{description, url, check});
+    return append(store, Action{description, url, check});
 }
 inline bool change(Store &store, const QString &description, const QString &url,
                    const QString &check)
@@ -67,10 +71,11 @@ inline bool change(Store &store, const QString &description, const QString &url,
     return change(store, Action{description, url, check});
 }
 
-// Removes the action `description`; the last action (position `count`) moves
-// into the freed position. Fails, writing nothing, when the list does not hold
-// the description or its last entry is empty.
-bool remove(Store &store, int count, const QString &description);
+// In one step, with the list's length n as the file holds it then: removes
+// the action `description`; the last action (position n) moves into the freed
+// position. Returns the list's new length; nothing, writing nothing, when the
+// list does not hold the description or the store could not be written.
+std::optional<int> remove(Store &store, const QString &description);
 
 // Deletes "!Settings"/"CheckDate" when it holds a date, so that a restarted
 // checker is not held back by the once-a-day limit.

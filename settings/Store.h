@@ -1,18 +1,20 @@
 #pragma once
 
+#include "StoreFile.h"
+#include "StoreReading.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
-#include <memory>
 
-class QSettings;
+struct stat;
 
 // The per-user settings store that both programs share: section -> key -> text,
 // kept in $XDG_CONFIG_HOME/QL/QL.ini. Every operation is one locked step on the
 // file, so the other program sees it at its next read. A change either replaces
 // the file whole or leaves no trace in any later read, of either program; a
 // writer waits a few seconds at most for another writer's lock, then fails.
-class Store
+class Store : public StoreReading
 {
 public:
     // The store of the current user, under the application name "QL".
@@ -25,13 +27,15 @@ public:
 
     // The stored text; `fallback` when the key or its section is absent.
     // A stored empty value reads as the empty string. Never creates anything.
-    QString read(const QString &section, const QString &key, const QString &fallback = {}) const;
+    QString read(const QString &section, const QString &key,
+                 const QString &fallback = {}) const override;
     // Stores the value, creating section and key as needed. False when the
     // file could not be written.
     bool write(const QString &section, const QString &key, const QString &value);
     // Several writes and removals saved as one change of the file, in the order
     // given: the other program reads the store before or after all of them.
-    // Removing what is not there changes nothing.
+    // Removing what is not there changes nothing; a change that changes
+    // nothing succeeds without rewriting the file.
     class Change
     {
     public:
@@ -50,6 +54,8 @@ public:
 
     private:
         friend class Store;
+        // Makes the steps in `contents`; true when that changed anything.
+        bool makeIn(storefile::Contents &contents) const;
         enum class Kind { Write, RemoveKey, RemoveSection };
         struct Step {
             Kind kind;
@@ -62,6 +68,12 @@ public:
     // Saves the whole change. False, the file left as it was, when it could
     // not be saved.
     bool apply(const Change &change);
+    // A change made from the store as the file holds it under the writers'
+    // lock: `plan` reads it through `now` and fills `change`, or returns false
+    // to write nothing. False, the file left as it was, when the plan refused
+    // or the change could not be saved.
+    using Plan = std::function<bool(const StoreReading &now, Change &change)>;
+    bool update(const Plan &plan);
     // Removes one key. False when it does not exist or the file could not be written.
     bool removeKey(const QString &section, const QString &key);
     // Removes a section with all its keys. False when it holds no key or the
@@ -74,33 +86,41 @@ public:
 
     // The file of the current user's store: $XDG_CONFIG_HOME/QL/QL.ini.
     static QString defaultFilePath();
-    // A section name as handed to QSettings, which takes '/' as a group separator.
-    static QString escapeSection(const QString &section);
-    static QString unescapeSection(const QString &escaped);
+    // A section name as QSettings takes it, which reads '/' as a group separator.
+    static QString escapeSection(const QString &section)
+    {
+        return storefile::escapeSection(section);
+    }
+    static QString unescapeSection(const QString &escaped)
+    {
+        return storefile::unescapeSection(escaped);
+    }
 
 private:
-    // Identity of the file's current version: a write by either program
-    // replaces the file, which changes at least one of these.
+    // Identity of one version of the file. Every save puts a new file in
+    // place with a later modification time, so no two versions look alike.
     struct Stamp {
+        quint64 device = 0;
         quint64 inode = 0;
         qint64 size = -1;
         qint64 modified = 0;
         qint64 changed = 0;
         bool operator==(const Stamp &) const = default;
     };
+    static Stamp stampOf(const struct stat &info);
+    // What an edit of the contents did.
+    enum class Edit { Refused, Unchanged, Changed };
 
-    // Whether the file holds lines damaged by hand, and their removal; the
-    // latter only while the writers' lock is held.
-    bool hasRunawayLines() const;
-    bool repairLocked() const;
-    // One change of the file: made and saved while no other writer runs.
-    bool edit(const std::function<bool(QSettings &)> &change);
-    Stamp currentStamp() const;
-    // The settings as the file holds them now; the file is parsed again only
-    // when it has changed since the last read.
-    const QSettings &current() const;
+    // Brings the cached contents up to the file's current version. False
+    // when the file exists but cannot be read.
+    bool refresh() const;
+    // One change of the file under the writers' lock: `change` edits its
+    // contents, and the file is rewritten whole when they changed.
+    bool edit(const std::function<Edit(storefile::Contents &)> &change);
+    bool save(const QString &target, const QByteArray &text) const;
 
     QString path;
-    mutable std::unique_ptr<QSettings> reader;
-    mutable Stamp readerStamp;
+    mutable storefile::Contents contents;
+    mutable Stamp stamp;
+    mutable bool loaded = false;
 };

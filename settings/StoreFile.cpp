@@ -1,5 +1,12 @@
 #include "StoreFile.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <algorithm>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
 namespace storefile
 {
 
@@ -109,6 +116,650 @@ QByteArray withoutRunawayLines(QByteArrayView text)
         at += whole;
     }
     return kept;
+}
+
+namespace
+{
+
+char hexDigit(int value)
+{
+    return "0123456789ABCDEF"[value & 15];
+}
+
+bool isHexDigit(char16_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int octalValue(char c)
+{
+    return c >= '0' && c <= '7' ? c - '0' : -1;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool isPlainNameCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.';
+}
+
+// A key or section name as the file spells it: letters, digits, '_', '-' and
+// '.' as they are, '/' as '\', every other character as %XX or %UXXXX.
+void appendName(const QString &name, QByteArray &out)
+{
+    // Most names are spelled as they are.
+    if (std::all_of(name.begin(), name.end(), [](QChar c) {
+            return c.unicode() < 0x80 && isPlainNameCharacter(char(c.unicode()));
+        })) {
+        out += QLatin1StringView(name.toLatin1());
+        return;
+    }
+    for (const QChar qch : name) {
+        const char16_t c = qch.unicode();
+        if (c == '/') {
+            out += '\\';
+        } else if (c < 0x80 && isPlainNameCharacter(char(c))) {
+            out += char(c);
+        } else if (c <= 0xFF) {
+            out += '%';
+            out += hexDigit(c >> 4);
+            out += hexDigit(c);
+        } else {
+            out += "%U";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += hexDigit(c >> shift);
+        }
+    }
+}
+
+QString nameFrom(QByteArrayView spelled)
+{
+    // Most names are spelled as they are.
+    if (std::all_of(spelled.begin(), spelled.end(), isPlainNameCharacter))
+        return QString::fromLatin1(spelled);
+    const QString decoded = QString::fromUtf8(spelled);
+    QString name;
+    name.reserve(decoded.size());
+    for (qsizetype i = 0; i < decoded.size();) {
+        const QChar c = decoded.at(i);
+        if (c == u'\\') {
+            name += u'/';
+            ++i;
+            continue;
+        }
+        if (c != u'%' || i == decoded.size() - 1) {
+            name += c;
+            ++i;
+            continue;
+        }
+        qsizetype first = i + 1;
+        int digits = 2;
+        if (decoded.at(first) == u'U') {
+            ++first;
+            digits = 4;
+        }
+        bool ok = false;
+        ushort code = 0;
+        if (first + digits <= decoded.size())
+            code = QStringView(decoded).sliced(first, digits).toUShort(&ok, 16);
+        if (!ok) {
+            name += u'%';
+            ++i;
+            continue;
+        }
+        name += QChar(code);
+        i = first + digits;
+    }
+    return name;
+}
+
+// One element of a value as the file spells it: control characters, quotes
+// and backslashes escaped, quoted when it holds ';', ',' or '=' or begins or
+// ends with a space. QSettings spells its binary values in bytes, the rest in
+// UTF-8.
+void appendValue(const QString &value, QByteArray &out)
+{
+    const bool inUtf8 = !(value.startsWith("@ByteArray("_L1) || value.startsWith("@Variant("_L1) ||
+                          value.startsWith("@DateTime("_L1));
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    QByteArray spelled;
+    spelled.reserve(value.size() + 8);
+    bool quoted = false;
+    // After a numeric escape a hex digit would be read as part of it.
+    bool afterNumber = false;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar qch = value.at(i);
+        const char16_t c = qch.unicode();
+        if (c == ';' || c == ',' || c == '=')
+            quoted = true;
+        if (afterNumber && isHexDigit(c)) {
+            spelled += "\\x" + QByteArray::number(c, 16);
+            continue;
+        }
+        afterNumber = false;
+        switch (c) {
+        case '\0':
+            spelled += "\\0";
+            afterNumber = true;
+            break;
+        case '\a':
+            spelled += "\\a";
+            break;
+        case '\b':
+            spelled += "\\b";
+            break;
+        case '\f':
+            spelled += "\\f";
+            break;
+        case '\n':
+            spelled += "\\n";
+            break;
+        case '\r':
+            spelled += "\\r";
+            break;
+        case '\t':
+            spelled += "\\t";
+            break;
+        case '\v':
+            spelled += "\\v";
+            break;
+        case '"':
+        case '\\':
+            spelled += '\\';
+            spelled += char(c);
+            break;
+        default:
+            // A surrogate without its other half has no UTF-8 spelling, and a
+            // byte order mark first after an escape would be dropped when read:
+            // both are spelled as numbers, which read back as themselves.
+            const bool pair =
+                qch.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate();
+            if (c <= 0x1F || (c >= 0x7F && !inUtf8) || (qch.isSurrogate() && !pair) ||
+                c == 0xFEFF) {
+                spelled += "\\x" + QByteArray::number(c, 16);
+                afterNumber = true;
+            } else if (pair) {
+                spelled += toUtf8(QStringView(value).sliced(i++, 2));
+            } else if (c >= 0x80) {
+                spelled += toUtf8(QStringView(&qch, 1));
+            } else {
+                spelled += char(c);
+            }
+        }
+    }
+    if (quoted || spelled.startsWith(' ') || spelled.endsWith(' '))
+        out.append('"').append(spelled).append('"');
+    else
+        out.append(spelled);
+}
+
+// The character that a backslash and `c` stand for; 0 when no single one.
+char simpleEscape(char c)
+{
+    switch (c) {
+    case 'a':
+        return '\a';
+    case 'b':
+        return '\b';
+    case 'f':
+        return '\f';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    case 'v':
+        return '\v';
+    case '"':
+    case '?':
+    case '\'':
+    case '\\':
+        return c;
+    default:
+        return 0;
+    }
+}
+
+void chopBlanks(QString &text, qsizetype limit)
+{
+    qsizetype end = text.size();
+    while (end > limit && (text.at(end - 1) == u' ' || text.at(end - 1) == u'\t'))
+        --end;
+    text.truncate(end);
+}
+
+// The value after a key's '=', its escapes and quotes undone: one element, or
+// several where commas outside quotes part them. Blanks around an element go
+// unless quoted.
+QStringList valueFrom(QByteArrayView spelled)
+{
+    QStringDecoder fromUtf8(QStringDecoder::Utf8);
+    QStringList elements;
+    QString current;
+    bool inQuotes = false;
+    bool currentQuoted = false;
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < spelled.size() && (spelled[i] == ' ' || spelled[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    // Blanks that an escape produced stay.
+    qsizetype chopLimit = 0;
+    while (i < spelled.size()) {
+        const char c = spelled[i];
+        if (c == '\\') {
+            if (++i == spelled.size())
+                return elements << current;
+            const char escaped = spelled[i++];
+            const char simple = simpleEscape(escaped);
+            int base = 0;
+            char16_t number = 0;
+            if (simple != 0) {
+                current += QLatin1Char(simple);
+            } else if (escaped == 'x') {
+                if (i == spelled.size())
+                    return elements << current;
+                if (hexValue(spelled[i]) >= 0)
+                    base = 16;
+            } else if (octalValue(escaped) >= 0) {
+                base = 8;
+                number = char16_t(octalValue(escaped));
+            } else if (escaped == '\n' || escaped == '\r') {
+                if (i < spelled.size() && (spelled[i] == '\n' || spelled[i] == '\r') &&
+                    spelled[i] != escaped)
+                    ++i;
+            }
+            if (base != 0) {
+                const auto digit = [&] {
+                    return base == 16 ? hexValue(spelled[i]) : octalValue(spelled[i]);
+                };
+                for (; i < spelled.size() && digit() >= 0; ++i)
+                    number = char16_t(number * base + digit());
+                current += QChar(number);
+                if (i == spelled.size())
+                    return elements << current;
+            }
+            chopLimit = current.size();
+        } else if (c == '"') {
+            ++i;
+            currentQuoted = true;
+            inQuotes = !inQuotes;
+            if (!inQuotes) {
+                skipBlanks();
+                chopLimit = current.size();
+            }
+        } else if (c == ',' && !inQuotes) {
+            if (!currentQuoted)
+                chopBlanks(current, chopLimit);
+            elements << current;
+            current.clear();
+            currentQuoted = false;
+            ++i;
+            skipBlanks();
+            chopLimit = 0;
+        } else {
+            qsizetype end = i + 1;
+            while (end < spelled.size() && spelled[end] != '\\' && spelled[end] != '"' &&
+                   spelled[end] != ',')
+                ++end;
+            current += fromUtf8(spelled.sliced(i, end - i));
+            i = end;
+        }
+    }
+    if (!currentQuoted)
+        chopBlanks(current, chopLimit);
+    return elements << current;
+}
+
+// True when a value reads as its bytes: no escapes, quotes or list, no blanks
+// to drop around it, and none of QSettings's own spellings beginning with '@'.
+// Its last byte is a character of its own, so that no blank before a cut-off
+// UTF-8 sequence becomes the last character.
+bool isPlainValue(QByteArrayView spelled)
+{
+    if (spelled.isEmpty())
+        return true;
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    const bool endsInAscii = uchar(spelled.back()) < 0x80 && !isBlank(spelled.back());
+    return !isBlank(spelled.front()) && endsInAscii && spelled.front() != '@' &&
+           std::none_of(spelled.begin(), spelled.end(),
+                        [](char c) { return c == '\\' || c == '"' || c == ','; });
+}
+
+// The arguments of "@Rect(1 2 3 4)" and its like, counted as QSettings counts them.
+qsizetype argumentCount(const QString &element, qsizetype open)
+{
+    qsizetype count = 0;
+    for (qsizetype i = open + 1; i < element.size(); ++i)
+        count += element.at(i) == u' ' || element.at(i) == u')';
+    return count;
+}
+
+// The text of one element as the programs read it. QSettings spells some
+// values it does not hold as text with a leading '@': such a value has no
+// text, bar the few that stand for text.
+QString elementText(const QString &element)
+{
+    if (!element.startsWith(u'@'))
+        return element;
+    if (element.endsWith(u')')) {
+        if (element.startsWith("@ByteArray("_L1))
+            return QString::fromUtf8(QStringView(element).sliced(11).chopped(1).toLatin1());
+        if (element.startsWith("@String("_L1))
+            return element.sliced(8).chopped(1);
+        if (element.startsWith("@Variant("_L1) || element.startsWith("@DateTime("_L1) ||
+            element == "@Invalid()"_L1 ||
+            (element.startsWith("@Rect("_L1) && argumentCount(element, 5) == 4) ||
+            (element.startsWith("@Size("_L1) && argumentCount(element, 5) == 2) ||
+            (element.startsWith("@Point("_L1) && argumentCount(element, 6) == 2))
+            return {};
+    }
+    if (element.startsWith("@@"_L1))
+        return element.sliced(1);
+    return element;
+}
+
+// A text as QSettings stores it, so that it reads back as that text.
+QString elementOf(const QString &text)
+{
+    if (text.contains(QChar::Null))
+        return "@String("_L1 + text + u')';
+    if (text.startsWith(u'@'))
+        return u'@' + text;
+    return text;
+}
+
+// A value spelled anew from the text of each of its elements. As typed by
+// hand, a value may hold a spelling that QSettings would take for one of its
+// own (such as "@Variant(" once the key before it is spelled otherwise).
+void appendRespelled(QByteArrayView spelled, QByteArray &out)
+{
+    const QStringList elements = valueFrom(spelled);
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        appendValue(elementOf(elementText(elements.at(i))), out);
+    }
+}
+
+} // namespace
+
+QString escapeSection(const QString &section)
+{
+    QString escaped = section;
+    escaped.replace(QLatin1Char('%'), QStringLiteral("%25"));
+    escaped.replace(QLatin1Char('/'), QStringLiteral("%2F"));
+    // QSettings files every spelling of "general" under "General"; any other
+    // spelling keeps its own section with its first letter escaped.
+    if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0 &&
+        section != QLatin1String("General"))
+        escaped.replace(0, 1, QStringLiteral("%%1").arg(section.at(0).unicode(), 2, 16));
+    return escaped;
+}
+
+QString unescapeSection(const QString &escaped)
+{
+    QString section;
+    section.reserve(escaped.size());
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        bool isHex = false;
+        const int code = escaped.mid(i + 1, 2).toInt(&isHex, 16);
+        if (escaped.at(i) == QLatin1Char('%') && i + 2 < escaped.size() && isHex) {
+            section += QChar(code);
+            i += 2;
+        } else {
+            section += escaped.at(i);
+        }
+    }
+    return section;
+}
+
+Contents Contents::parse(const QByteArray &file)
+{
+    Contents contents;
+    contents.source = file;
+    const QByteArrayView text = contents.source;
+    // A byte order mark before the first line that is kept is skipped.
+    bool first = true;
+    // The section the lines belong to, as QSettings names it: a name with a
+    // '/' puts the lines' keys into the section before it. Keys before the
+    // first section belong to none, unless they hold a '/' themselves.
+    QString group;
+    bool inGroup = false;
+    Section *current = nullptr;
+    for (qsizetype at = 0; at < text.size();) {
+        const qsizetype length = lineLength(text, at);
+        QByteArrayView line = text.sliced(at, length);
+        at += length + 1;
+        if (!isWhole(line))
+            continue;
+        if (std::exchange(first, false) && line.startsWith("\xef\xbb\xbf"))
+            line = line.sliced(3);
+        qsizetype start = 0;
+        while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+            ++start;
+        // The line ends at a ';' outside quotes; its key at the first '=' outside quotes.
+        qsizetype end = start;
+        qsizetype equals = -1;
+        bool quoted = false;
+        for (; end < line.size(); ++end) {
+            const char c = line[end];
+            if (c == '\\')
+                ++end;
+            else if (c == '"')
+                quoted = !quoted;
+            else if (c == '=' && !quoted && equals < 0)
+                equals = end;
+            else if (c == ';' && !quoted)
+                break;
+        }
+        const QByteArrayView logical = line.sliced(start, qMin(end, line.size()) - start);
+        if (logical.startsWith('[')) {
+            const qsizetype close = logical.indexOf(']');
+            const QByteArrayView name =
+                logical.first(close < 0 ? logical.size() : close).sliced(1).trimmed();
+            inGroup = name.compare("general", Qt::CaseInsensitive) != 0;
+            if (!inGroup)
+                group.clear();
+            else if (name.compare("%general", Qt::CaseInsensitive) == 0)
+                group = QString::fromLatin1(name.sliced(1));
+            else
+                group = nameFrom(name);
+            current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
+        } else if (equals >= 0) {
+            const QString key = nameFrom(line.sliced(start, equals - start).trimmed());
+            const QByteArrayView spelled =
+                line.sliced(equals + 1, logical.size() - (equals - start) - 1);
+            const Value value = QByteArray::fromRawData(spelled.data(), spelled.size());
+            const int depth = inGroup ? int(group.count(u'/')) + 1 : 0;
+            if (current) {
+                current->set(key, value, depth);
+                continue;
+            }
+            const QString full = inGroup ? group + u'/' + key : key;
+            // QSettings finds no key that begins or ends with '/' or holds "//".
+            if (full.startsWith(u'/') || full.endsWith(u'/') || full.contains("//"_L1))
+                continue;
+            const qsizetype slash = full.indexOf(u'/');
+            contents.section(slash < 0 ? QString() : full.left(slash))
+                .set(full.mid(slash + 1), value, depth);
+            // Sections may have moved in memory.
+            current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
+        }
+    }
+    return contents;
+}
+
+QByteArray Contents::text() const
+{
+    QByteArray out;
+    out.reserve(source.size() + source.size() / 8 + 256);
+    for (const Section &section : sections) {
+        if (section.keyCount == 0)
+            continue;
+        if (!out.isEmpty())
+            out += '\n';
+        QByteArray header;
+        appendName(section.name, header);
+        if (header.isEmpty())
+            out += "[General]\n";
+        else if (header.compare("general", Qt::CaseInsensitive) == 0)
+            out.append("[%").append(header).append("]\n");
+        else
+            out.append('[').append(header).append("]\n");
+        for (const Entry &entry : section.entries) {
+            if (entry.removed)
+                continue;
+            appendName(entry.key, out);
+            out += '=';
+            if (isPlainValue(entry.value))
+                out += entry.value;
+            else
+                appendRespelled(entry.value, out);
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+QString Contents::read(const QString &section, const QString &key, const QString &fallback) const
+{
+    const Section *found = find(escapeSection(section));
+    const Entry *entry = found ? found->find(key) : nullptr;
+    if (!entry)
+        return fallback;
+    if (isPlainValue(entry->value)) {
+        // As QSettings decodes it: an incomplete sequence at the end is dropped.
+        QStringDecoder fromUtf8(QStringDecoder::Utf8);
+        return fromUtf8(entry->value);
+    }
+    QStringList texts = valueFrom(entry->value);
+    for (QString &element : texts)
+        element = elementText(element);
+    return texts.join(", "_L1);
+}
+
+bool Contents::write(const QString &section, const QString &key, const QString &value)
+{
+    const QString name = escapeSection(section);
+    const Section *found = find(name);
+    const Entry *entry = found ? found->find(key) : nullptr;
+    const QString element = elementOf(value);
+    if (entry && valueFrom(entry->value) == QStringList{element})
+        return false;
+    QByteArray spelled;
+    appendValue(element, spelled);
+    this->section(name).set(key, spelled);
+    return true;
+}
+
+bool Contents::removeKey(const QString &section, const QString &key)
+{
+    const auto at = index.constFind(escapeSection(section));
+    return at != index.constEnd() && sections[*at].remove(key);
+}
+
+bool Contents::removeSection(const QString &section)
+{
+    const auto at = index.constFind(escapeSection(section));
+    if (at == index.constEnd() || sections[*at].keyCount == 0)
+        return false;
+    sections[*at].clear();
+    return true;
+}
+
+Contents::Section &Contents::section(const QString &name)
+{
+    auto at = index.constFind(name);
+    if (at == index.constEnd()) {
+        at = index.insert(name, sections.size());
+        sections.append({name, {}, {}, 0});
+    }
+    return sections[*at];
+}
+
+const Contents::Section *Contents::find(const QString &name) const
+{
+    const auto at = index.constFind(name);
+    return at == index.constEnd() ? nullptr : &sections.at(*at);
+}
+
+namespace
+{
+
+// Sections of up to this many keys are searched key by key.
+constexpr qsizetype FewKeys = 8;
+
+} // namespace
+
+const Contents::Entry *Contents::Section::find(const QString &key) const
+{
+    if (!byKey.isEmpty()) {
+        const auto at = byKey.constFind(key);
+        return at == byKey.constEnd() ? nullptr : &entries.at(*at);
+    }
+    for (const Entry &entry : entries) {
+        if (!entry.removed && entry.key == key)
+            return &entry;
+    }
+    return nullptr;
+}
+
+Contents::Entry *Contents::Section::find(const QString &key)
+{
+    return const_cast<Entry *>(std::as_const(*this).find(key));
+}
+
+void Contents::Section::set(const QString &key, const Value &value, int depth)
+{
+    if (Entry *entry = find(key)) {
+        if (depth >= entry->depth) {
+            entry->value = value;
+            entry->depth = depth;
+        }
+        return;
+    }
+    entries.append({key, value, false, depth});
+    ++keyCount;
+    if (!byKey.isEmpty()) {
+        byKey.insert(key, entries.size() - 1);
+    } else if (entries.size() > FewKeys) {
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (!entries.at(i).removed)
+                byKey.insert(entries.at(i).key, i);
+        }
+    }
+}
+
+bool Contents::Section::remove(const QString &key)
+{
+    Entry *entry = find(key);
+    if (!entry)
+        return false;
+    entry->removed = true;
+    entry->value.clear();
+    byKey.remove(key);
+    --keyCount;
+    return true;
+}
+
+void Contents::Section::clear()
+{
+    entries.clear();
+    byKey.clear();
+    keyCount = 0;
 }
 
 } // namespace storefile

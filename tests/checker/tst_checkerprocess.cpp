@@ -50,15 +50,15 @@ void TestCheckerProcess::firstCheckpointChecksThePage()
     server.servePage("/after", "<html><body><p>version 2.25</p></body></html>");
 
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("Page"), server.url(QStringLiteral("/same")),
+    QVERIFY(layout::append(store, QStringLiteral("Page"), server.url(QStringLiteral("/same")),
                            QStringLiteral("version 2.25")));
     QVERIFY(store.write(layout::Settings, layout::Always, QStringLiteral("1")));
 
     QTemporaryDir otherHome;
     Store otherStore(otherHome.path() + QStringLiteral("/QL/QL.ini"));
-    QVERIFY(layout::append(otherStore, 0, QStringLiteral("Changed"),
+    QVERIFY(layout::append(otherStore, QStringLiteral("Changed"),
                            server.url(QStringLiteral("/changed")), QStringLiteral("version 2.25")));
-    QVERIFY(layout::append(otherStore, 1, QStringLiteral("After"),
+    QVERIFY(layout::append(otherStore, QStringLiteral("After"),
                            server.url(QStringLiteral("/after")), QStringLiteral("version 2.25")));
     QVERIFY(otherStore.write(layout::Settings, layout::Always, QStringLiteral("1")));
 

@@ -117,7 +117,7 @@ void TestCheckRun::cleanup()
 
 void TestCheckRun::addAction(const QString &description, const QString &url, const QString &check)
 {
-    QVERIFY(layout::append(*store, actions, description, url, check));
+    QVERIFY(layout::append(*store, description, url, check));
     ++actions;
 }
 

@@ -79,11 +79,11 @@ void TestCheckRunHttp::threeActions()
     server.servePage("/gone", QByteArray(), "text/html", 503);
     const QString changedUrl = server.url(QStringLiteral("/changed"));
     const QString goneUrl = server.url(QStringLiteral("/gone"));
-    QVERIFY(layout::append(store, 0, QStringLiteral("Tool"), server.url(QStringLiteral("/same")),
+    QVERIFY(layout::append(store, QStringLiteral("Tool"), server.url(QStringLiteral("/same")),
                            QStringLiteral("version 2.25")));
-    QVERIFY(layout::append(store, 1, QStringLiteral("Other"), changedUrl,
-                           QStringLiteral("version 2.9")));
-    QVERIFY(layout::append(store, 2, QStringLiteral("Gone"), goneUrl, QStringLiteral("v1")));
+    QVERIFY(
+        layout::append(store, QStringLiteral("Other"), changedUrl, QStringLiteral("version 2.9")));
+    QVERIFY(layout::append(store, QStringLiteral("Gone"), goneUrl, QStringLiteral("v1")));
 
     PageDownload download(10);
     ConnectionTest connection(routes.filePath(QStringLiteral("route")),
@@ -133,9 +133,8 @@ void TestCheckRunHttp::updatedPageOpensInTheBrowser()
     server.servePage("/de", body, "text/html");
     server.servePage("/de-same", body, "text/html");
     const QString url = server.url(QStringLiteral("/de"));
-    QVERIFY(
-        layout::append(store, 0, QStringLiteral("Neu"), url, QStringLiteral("Grüße, Version 3")));
-    QVERIFY(layout::append(store, 1, QStringLiteral("Alt"), server.url(QStringLiteral("/de-same")),
+    QVERIFY(layout::append(store, QStringLiteral("Neu"), url, QStringLiteral("Grüße, Version 3")));
+    QVERIFY(layout::append(store, QStringLiteral("Alt"), server.url(QStringLiteral("/de-same")),
                            QStringLiteral("Grüße, Version 4")));
 
     PageDownload download(10);
@@ -193,9 +192,9 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     // Half a minute for the whole body.
     server.serve("/slow", HttpTestServer::Response::trickle(300, 100));
     server.servePage("/next", "next");
-    QVERIFY(layout::append(store, 0, QStringLiteral("Slow"), server.url(QStringLiteral("/slow")),
+    QVERIFY(layout::append(store, QStringLiteral("Slow"), server.url(QStringLiteral("/slow")),
                            QStringLiteral("x")));
-    QVERIFY(layout::append(store, 1, QStringLiteral("Next"), server.url(QStringLiteral("/next")),
+    QVERIFY(layout::append(store, QStringLiteral("Next"), server.url(QStringLiteral("/next")),
                            QStringLiteral("next")));
 
     PageDownload download;

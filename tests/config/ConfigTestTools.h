@@ -37,7 +37,7 @@ inline void fill(const QStringList &descriptions)
     Store store;
     for (int i = 0; i < descriptions.size(); ++i) {
         const QString &d = descriptions.at(i);
-        if (!layout::append(store, i, d, QStringLiteral("http://h/") + d + QStringLiteral(".html"),
+        if (!layout::append(store, d, QStringLiteral("http://h/") + d + QStringLiteral(".html"),
                             QStringLiteral("check ") + d))
             qFatal("could not fill the store");
     }

@@ -143,7 +143,7 @@ void TestRestart::cleanup()
 void TestRestart::fillStore()
 {
     Store store;
-    QVERIFY(layout::append(store, 0, Page, server->url(QStringLiteral("/page")),
+    QVERIFY(layout::append(store, Page, server->url(QStringLiteral("/page")),
                            QStringLiteral("version 2.25")));
     QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("0")));
     QVERIFY(store.write(layout::Settings, layout::Limit, QStringLiteral("1")));
@@ -188,7 +188,7 @@ void TestRestart::closeWithoutChangeLeavesCheckerRunning()
 {
     fillStore();
     Store store;
-    QVERIFY(layout::append(store, 1, QStringLiteral("Other"), QStringLiteral("http://h/o.html"),
+    QVERIFY(layout::append(store, QStringLiteral("Other"), QStringLiteral("http://h/o.html"),
                            QStringLiteral("v")));
     QProcess checker;
     QVERIFY(startChecker(checker));

@@ -16,19 +16,17 @@
 // StatusNotifierItem host (and the org.kde.StatusNotifierWatcher).
 //
 // sway refuses to run as root. runAsDesktopUser() lets a test or picture
-// program started as root run itself again as an unprivileged user made for
-// the purpose, with copies of the programs it needs in a folder of that
-// user's own (the build folder may be out of its reach).
+// program started as root run itself again as an unprivileged user (see
+// unprivileged::runCopy()).
 namespace wldesktop
 {
 
 // The programs the desktop needs that are not on the PATH.
 QStringList missingPrograms();
 
-// As root: makes the user "quorlin-desk" when there is none, copies this
-// program and the built checker into a private folder of that user's, runs the
-// copy there as that user with the same arguments, and returns its exit
-// status. As anybody else: returns -1 and does nothing.
+// As root: runs a copy of this program as the unprivileged user with the same
+// arguments and a copy of the built checker, and returns its exit status. As
+// anybody else: returns -1 and does nothing.
 int runAsDesktopUser(int argc, char *argv[]);
 
 // The built checker, or its copy when the process was started as root.

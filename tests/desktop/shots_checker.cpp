@@ -82,7 +82,7 @@ bool CheckerShots::run()
     const QString url = QStringLiteral("http://www.example.org/editor/downloads.html");
     proxy.servePage(url.toLatin1(), "<html><body><h1>Downloads</h1><p>The latest release is "
                                     "version 2.26, out on 12 March.</p></body></html>");
-    if (!layout::append(store, 0, QStringLiteral("Editor downloads"), url,
+    if (!layout::append(store, QStringLiteral("Editor downloads"), url,
                         QStringLiteral("version 2.25")) ||
         !store.write(layout::Settings, layout::Fw, QStringLiteral("1")) ||
         !store.write(layout::Settings, layout::FwIp, QStringLiteral("127.0.0.1")) ||

@@ -50,9 +50,8 @@ bool fillStore()
         {"Router firmware", "https://support.example.net/rt-300/firmware", "Build 4471"},
         {"Council minutes", "http://council.example.com/minutes.html", "March 2026"},
     };
-    int position = 0;
     for (const auto &action : actions) {
-        if (!layout::append(store, position++, QString::fromUtf8(action.description),
+        if (!layout::append(store, QString::fromUtf8(action.description),
                             QString::fromUtf8(action.url), QString::fromUtf8(action.check)))
             return false;
     }

@@ -29,7 +29,7 @@ bool takeTrayMenu(const QString &file)
         return fail(qPrintable(why));
     TestHome home;
     Store store;
-    if (!layout::append(store, 0, QStringLiteral("Changelog"),
+    if (!layout::append(store, QStringLiteral("Changelog"),
                         QStringLiteral("https://example.org/changes"),
                         QStringLiteral("version 2.25")))
         return fail("cannot write the store");

@@ -46,7 +46,7 @@ namespace
 // the test anyway, the first checkpoint is a minute away.
 bool storeOneAction(Store &store)
 {
-    return layout::append(store, 0, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
+    return layout::append(store, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
                           QStringLiteral("version 2.25"));
 }
 

@@ -127,7 +127,7 @@ void TestWaylandTray::trayShowsTheCheckersOwnMenu()
         QVERIFY2(desktop.startTray(&why), qPrintable(why));
     TestHome home;
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
+    QVERIFY(layout::append(store, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
                            QStringLiteral("version 2.25")));
 
     QProcess checker;

@@ -16,7 +16,7 @@ declare -A checks=(
     [fuzz_sectionname]="section-name escaping: round trip, no two names alike, both kept apart in a real store file"
     [fuzz_decode]="charset decoding of any body under any Content-Type"
     [fuzz_routes]="route tables of arbitrary bytes"
-    [fuzz_storefile]="a store file of arbitrary bytes: read, then one write keeps every value read before"
+    [fuzz_storefile]="a store file of arbitrary bytes: read as QSettings reads it once damaged lines are gone; one write keeps every value, in a file QSettings reads alike"
 )
 
 # The targets that go through QSettings: its cache of parsed files keeps a few

@@ -93,7 +93,7 @@ void TestCloseChannel::init()
     server = std::make_unique<HttpTestServer>();
     server->servePage("/page", "<html><body><p>version 2.25</p></body></html>");
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("Page"), server->url(QStringLiteral("/page")),
+    QVERIFY(layout::append(store, QStringLiteral("Page"), server->url(QStringLiteral("/page")),
                            QStringLiteral("version 2.25")));
 }
 
@@ -302,7 +302,7 @@ void TestCloseChannel::titleMatching()
 void TestCloseChannel::secondEditorHandsOverToTheFirst()
 {
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+    QVERIFY(layout::append(store, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("check a")));
     const auto storeBytes = [this] {
         QFile file(home->storeFile());

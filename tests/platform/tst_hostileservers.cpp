@@ -415,7 +415,7 @@ void TestHostileServers::checkRunGoesOnPastHostileServers()
                                "/silent",  "/binary",    "/good"};
     Store store;
     for (int i = 0; i < paths.size(); ++i)
-        QVERIFY(layout::append(store, i, paths.at(i), server->url(paths.at(i)),
+        QVERIFY(layout::append(store, paths.at(i), server->url(paths.at(i)),
                                QStringLiteral("version 2.25")));
 
     PageDownload download(2);

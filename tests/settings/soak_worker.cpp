@@ -90,7 +90,7 @@ private:
         const QString d = newDescription();
         const Action action{d, QStringLiteral("http://h/%1").arg(made),
                             QStringLiteral("v%1").arg(made)};
-        if (!layout::append(store, int(list.size()), action))
+        if (!layout::append(store, action))
             return false;
         list.append(d);
         actions.insert(d, action);
@@ -113,7 +113,7 @@ private:
     bool remove(int index)
     {
         const QString d = list.at(index);
-        if (!layout::remove(store, int(list.size()), d))
+        if (!layout::remove(store, d))
             return false;
         list[index] = list.last();
         list.removeLast();

@@ -9,10 +9,9 @@
 static void fill(Store &store, const QStringList &descriptions)
 {
     for (int i = 0; i < descriptions.size(); ++i)
-        QVERIFY(
-            layout::append(store, i,
-                           {descriptions.at(i), QStringLiteral("http://h/") + descriptions.at(i),
-                            QStringLiteral("check ") + descriptions.at(i)}));
+        QVERIFY(layout::append(store, {descriptions.at(i),
+                                       QStringLiteral("http://h/") + descriptions.at(i),
+                                       QStringLiteral("check ") + descriptions.at(i)}));
 }
 
 class TestLayout : public HomeTest
@@ -35,7 +34,7 @@ private slots:
     void removeOnlyAction();
     void removeFindsPositionWhenNrIsWrong();
     void removeOfUnlistedActionChangesNothing();
-    void removeWithStaleCountChangesNothing();
+    void appendAndRemoveCountTheFile();
     void clearCheckDateKeepsOtherSettings();
     void dateTextIsFixedForm_data();
     void dateTextIsFixedForm();
@@ -63,26 +62,34 @@ void TestLayout::listEndsAtFirstHole()
 void TestLayout::appendWritesEntryAndSection()
 {
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("My Page"), QStringLiteral("http://h/p.html"),
+    QVERIFY(layout::append(store, QStringLiteral("My Page"), QStringLiteral("http://h/p.html"),
                            QStringLiteral("version 2.25")));
     QCOMPARE(store.read(layout::ActionList, QStringLiteral("1")), QStringLiteral("My Page"));
     QCOMPARE(store.read(QStringLiteral("My Page"), layout::Url), QStringLiteral("http://h/p.html"));
     QCOMPARE(store.read(QStringLiteral("My Page"), layout::Check), QStringLiteral("version 2.25"));
     QCOMPARE(store.read(QStringLiteral("My Page"), layout::Nr), QStringLiteral("1"));
-    QVERIFY(
-        layout::append(store, 1, QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("c")));
+    QVERIFY(layout::append(store, QStringLiteral("b"), QStringLiteral("u"), QStringLiteral("c")));
     QCOMPARE(store.read(QStringLiteral("b"), layout::Nr), QStringLiteral("2"));
 }
 
+// The list's length comes from the file, as another writer may have left it.
 void TestLayout::appendRefusesPastLargestPosition()
 {
+    QByteArray full = "[%21ActionList]\n";
+    for (int position = 1; position < layout::MaxPosition; ++position)
+        full += QByteArray::number(position) + "=a\n";
+    QDir().mkpath(QFileInfo(home->storeFile()).absolutePath());
+    QFile file(home->storeFile());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(full) == full.size());
+    file.close();
+
     Store store;
-    QVERIFY(!layout::append(store, layout::MaxPosition, QStringLiteral("x"), QStringLiteral("u"),
-                            QStringLiteral("c")));
-    QVERIFY(!QFileInfo::exists(home->storeFile()));
-    QVERIFY(layout::append(store, layout::MaxPosition - 1, QStringLiteral("x"), QStringLiteral("u"),
-                           QStringLiteral("c")));
+    QCOMPARE(layout::append(store, QStringLiteral("x"), QStringLiteral("u"), QStringLiteral("c")),
+             int(layout::MaxPosition));
     QCOMPARE(store.read(QStringLiteral("x"), layout::Nr), QStringLiteral("32767"));
+    QCOMPARE(layout::append(store, QStringLiteral("y"), QStringLiteral("u"), QStringLiteral("c")),
+             0);
+    QCOMPARE(store.read(QStringLiteral("y"), layout::Nr), QString());
 }
 
 void TestLayout::changeKeepsPositionAndNr()
@@ -163,7 +170,7 @@ void TestLayout::removeMovesLastIntoGap()
     Store store;
     fill(store, {QStringLiteral("1st"), QStringLiteral("2nd"), QStringLiteral("3rd"),
                  QStringLiteral("4th"), QStringLiteral("5th")});
-    QVERIFY(layout::remove(store, 5, QStringLiteral("2nd")));
+    QVERIFY(layout::remove(store, QStringLiteral("2nd")));
     QCOMPARE(storedList(), QStringList({QStringLiteral("1st"), QStringLiteral("5th"),
                                         QStringLiteral("3rd"), QStringLiteral("4th")}));
     QCOMPARE(store.read(QStringLiteral("5th"), layout::Nr), QStringLiteral("2"));
@@ -178,7 +185,7 @@ void TestLayout::removeLastAction()
 {
     Store store;
     fill(store, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
-    QVERIFY(layout::remove(store, 3, QStringLiteral("c")));
+    QVERIFY(layout::remove(store, QStringLiteral("c")));
     QCOMPARE(storedList(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     QCOMPARE(store.read(QStringLiteral("c"), layout::Nr, QStringLiteral("gone")),
              QStringLiteral("gone"));
@@ -188,7 +195,7 @@ void TestLayout::removeOnlyAction()
 {
     Store store;
     fill(store, {QStringLiteral("only")});
-    QVERIFY(layout::remove(store, 1, QStringLiteral("only")));
+    QVERIFY(layout::remove(store, QStringLiteral("only")));
     QCOMPARE(storedList(), QStringList());
     QVERIFY(!store.removeSection(layout::ActionList));
 }
@@ -198,7 +205,7 @@ void TestLayout::removeFindsPositionWhenNrIsWrong()
     Store store;
     fill(store, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     store.write(QStringLiteral("b"), layout::Nr, QStringLiteral("1"));
-    QVERIFY(layout::remove(store, 3, QStringLiteral("b")));
+    QVERIFY(layout::remove(store, QStringLiteral("b")));
     QCOMPARE(storedList(), QStringList({QStringLiteral("a"), QStringLiteral("c")}));
     QCOMPARE(store.read(QStringLiteral("c"), layout::Nr), QStringLiteral("2"));
     QCOMPARE(store.read(QStringLiteral("a"), layout::Url), QStringLiteral("http://h/a"));
@@ -209,19 +216,27 @@ void TestLayout::removeOfUnlistedActionChangesNothing()
     Store store;
     fill(store, {QStringLiteral("a"), QStringLiteral("b")});
     store.write(QStringLiteral("ghost"), layout::Nr, QStringLiteral("1"));
-    QVERIFY(!layout::remove(store, 2, QStringLiteral("ghost")));
+    QVERIFY(!layout::remove(store, QStringLiteral("ghost")));
     QCOMPARE(storedList(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     QCOMPARE(store.read(QStringLiteral("ghost"), layout::Nr), QStringLiteral("1"));
 }
 
-// A count that no longer matches the store must not write an empty entry into the list.
-void TestLayout::removeWithStaleCountChangesNothing()
+// Another writer's actions, added after this program counted the list, are
+// neither overwritten by an append nor left behind a hole by a remove.
+void TestLayout::appendAndRemoveCountTheFile()
 {
     Store store;
     fill(store, {QStringLiteral("a"), QStringLiteral("b")});
-    QVERIFY(!layout::remove(store, 3, QStringLiteral("a")));
-    QCOMPARE(storedList(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
-    QVERIFY(!layout::remove(store, 0, QStringLiteral("a")));
+    Store other;
+    QCOMPARE(layout::append(other, QStringLiteral("c"), QStringLiteral("u"), QStringLiteral("k")),
+             3);
+    QCOMPARE(layout::append(store, QStringLiteral("d"), QStringLiteral("u"), QStringLiteral("k")),
+             4);
+    QCOMPARE(layout::remove(store, QStringLiteral("a")), std::optional<int>(3));
+    QCOMPARE(storedList(),
+             QStringList({QStringLiteral("d"), QStringLiteral("b"), QStringLiteral("c")}));
+    QCOMPARE(store.read(QStringLiteral("d"), layout::Nr), QStringLiteral("1"));
+    QVERIFY(!layout::remove(store, QStringLiteral("a")));
 }
 
 void TestLayout::clearCheckDateKeepsOtherSettings()

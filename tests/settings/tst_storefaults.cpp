@@ -8,6 +8,7 @@
 #include "Store.h"
 #include "StoreFault.h"
 #include "StoreFile.h"
+#include "Unprivileged.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +17,8 @@
 #include <QSettings>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The store under faults: a file damaged by hand, a store that cannot be
 // written, and the checker's run on such a store.
@@ -33,6 +36,8 @@ private slots:
     void checkRunGoesOnWithoutItsDate_data();
     void checkRunGoesOnWithoutItsDate();
     void fullDiskIsAnAccessError();
+    void savesWithoutTheTemporaryFolder();
+    void changeWithNothingToDoKeepsTheFile();
 
 private:
     QString folder() const { return QFileInfo(home->storeFile()).absolutePath(); }
@@ -61,6 +66,27 @@ QByteArray garbage()
     for (int at = 0; at < bytes.size(); at += 40)
         lines.append(bytes.mid(at, 40)).append('\n');
     return lines;
+}
+
+// Inode and mode of a file, or zeros when it cannot be seen.
+QPair<quint64, uint> identity(const QString &path)
+{
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {0, 0};
+    return {quint64(info.st_ino), uint(info.st_mode & 07777)};
+}
+
+// This process's threads and open descriptors.
+QPair<qsizetype, qsizetype> threadsAndDescriptors()
+{
+    const auto count = [](const QString &folder) {
+        return QDir(folder)
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+            .size();
+    };
+    return {count(QStringLiteral("/proc/self/task")), count(QStringLiteral("/proc/self/fd"))};
 }
 
 QByteArray insertedBefore(const QByteArray &marker, const QByteArray &text)
@@ -178,16 +204,29 @@ void TestStoreFaults::failedWriteLeavesNoTrace_data()
     QTest::newRow("disk full") << int(StoreFault::DiskFull);
     QTest::newRow("folder takes no new file or link") << int(StoreFault::NoNewNames);
     QTest::newRow("lock held by a hung writer") << int(StoreFault::LockHeld);
+    QTest::newRow("file made read-only") << int(StoreFault::ReadOnlyFile);
 }
 
 // A write that fails says so, is not read back as if it had been saved (by
 // this process or another), and is not saved later along with the next write
-// that succeeds. A writer gives up on a lock that another writer holds.
+// that succeeds. The file keeps its inode and mode. A writer gives up on a
+// lock that another writer holds, leaving at most one wait for it behind.
 void TestStoreFaults::failedWriteLeavesNoTrace()
 {
     QFETCH(int, fault);
+    if (fault == StoreFault::ReadOnlyFile && ::getuid() == 0) {
+        // Root may write any file: the row runs as a user who may not.
+        const QString row =
+            QStringLiteral("failedWriteLeavesNoTrace:%1").arg(QTest::currentDataTag());
+        QCOMPARE(unprivileged::runCopy({row}), 0);
+        figures::add(QStringLiteral("unwritable"),
+                     {StoreFault(StoreFault::ReadOnlyFile).how(),
+                      QStringLiteral("store: write, append, remove report failure"),
+                      QStringLiteral("file keeps its contents, inode and mode")});
+        return;
+    }
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+    QVERIFY(layout::append(store, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("check a")));
     const QByteArray before = fileText();
 
@@ -195,17 +234,24 @@ void TestStoreFaults::failedWriteLeavesNoTrace()
     if (!broken->isSet())
         QSKIP("this machine cannot make the fault");
     const QString how = broken->how();
+    const auto kept = identity(home->storeFile());
+    const auto running = threadsAndDescriptors();
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!layout::append(store, 1, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
+    QVERIFY(!layout::append(store, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
                             QStringLiteral("check b")));
     QVERIFY(!store.write(layout::Settings, layout::CheckDate, QStringLiteral("03-07-2024")));
     QVERIFY(!store.removeSection(QStringLiteral("a")));
     QVERIFY2(clock.elapsed() < 60000, "a writer waited on for the lock");
+    const auto left = threadsAndDescriptors();
+    QVERIFY(left.first <= running.first + 1 && left.second <= running.second + 1);
     QCOMPARE(store.read(layout::ActionList, QStringLiteral("2")), QString());
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
     if (fault != StoreFault::FolderReplaced)
         QCOMPARE(Store().read(QStringLiteral("a"), layout::Url), QStringLiteral("http://h/a.html"));
+
+    if (fault != StoreFault::FolderReplaced)
+        QCOMPARE(identity(home->storeFile()), kept);
 
     // The fault goes away; the next write saves itself and nothing else.
     broken.reset();
@@ -236,7 +282,7 @@ void TestStoreFaults::checkRunGoesOnWithoutItsDate()
 {
     QFETCH(int, fault);
     Store store;
-    QVERIFY(layout::append(store, 0, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+    QVERIFY(layout::append(store, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
                            QStringLiteral("v1")));
     // Yesterday's run completed and saved both dates.
     QVERIFY(store.write(layout::Settings, layout::TDate, QStringLiteral("03-06-2024")));
@@ -288,6 +334,41 @@ void TestStoreFaults::fullDiskIsAnAccessError()
     settings.setValue(QStringLiteral("x/y"), QStringLiteral("z"));
     settings.sync();
     QCOMPARE(settings.status(), QSettings::AccessError);
+}
+
+// Saving needs nothing outside the store's folder: not even a usable
+// temporary folder.
+void TestStoreFaults::savesWithoutTheTemporaryFolder()
+{
+    const QByteArray old = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(home->configDir() + QStringLiteral("/missing")));
+    Store store;
+    const bool saved = layout::append(store, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+                                      QStringLiteral("check a")) &&
+                       store.write(layout::Settings, layout::TDate, QStringLiteral("03-07-2024")) &&
+                       layout::remove(store, QStringLiteral("a"));
+    qputenv("TMPDIR", old);
+    QVERIFY(saved);
+    QCOMPARE(Store().read(layout::Settings, layout::TDate), QStringLiteral("03-07-2024"));
+    QCOMPARE(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"QL.ini"});
+}
+
+// A change with nothing to do succeeds and leaves the file as it is; a single
+// removal of something absent still fails.
+void TestStoreFaults::changeWithNothingToDoKeepsTheFile()
+{
+    Store store;
+    QVERIFY(store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
+    const auto kept = identity(home->storeFile());
+    QVERIFY(store.apply(Store::Change()));
+    Store::Change nothing;
+    nothing.removeKey(layout::Settings, layout::CheckDate);
+    nothing.removeSection(QStringLiteral("absent"));
+    nothing.write(layout::Settings, layout::Fw, QStringLiteral("1"));
+    QVERIFY(store.apply(nothing));
+    QCOMPARE(identity(home->storeFile()), kept);
+    QVERIFY(!store.removeKey(layout::Settings, layout::CheckDate));
+    QVERIFY(!store.removeSection(QStringLiteral("absent")));
 }
 
 QTEST_GUILESS_MAIN(TestStoreFaults)

@@ -21,7 +21,7 @@ inline void storeActions(Store &store, const HttpTestServer &server, int count =
 {
     for (int i = 1; i <= count; ++i) {
         const QString description = QStringLiteral("Page %1").arg(i);
-        layout::append(store, i - 1, description, server.url(QStringLiteral("/page%1").arg(i)),
+        layout::append(store, description, server.url(QStringLiteral("/page%1").arg(i)),
                        QStringLiteral("version 2.25"));
     }
 }

@@ -10,6 +10,7 @@ namespace
 {
 
 const QString MovedAside = QStringLiteral(".moved");
+const QFile::Permissions ReadOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
 
 } // namespace
 
@@ -34,6 +35,9 @@ StoreFault::StoreFault(Kind kind, qint64 room)
     case LockHeld:
         set = holdLock();
         break;
+    case ReadOnlyFile:
+        set = QFile::setPermissions(Store::defaultFilePath(), ReadOnly);
+        break;
     }
 }
 
@@ -43,6 +47,8 @@ StoreFault::~StoreFault()
         holder->kill();
         holder->waitForFinished(30000);
     }
+    if (kind == ReadOnlyFile && set)
+        QFile::setPermissions(Store::defaultFilePath(), QFile::ReadOwner | QFile::WriteOwner);
     if (kind == FolderReplaced && set) {
         QFile::remove(folder);
         QDir().rename(folder + MovedAside, folder);
@@ -61,6 +67,8 @@ QString StoreFault::how() const
         return QStringLiteral("room for one key, not for a whole change");
     case LockHeld:
         return QStringLiteral("writers' lock held by a hung process");
+    case ReadOnlyFile:
+        return QStringLiteral("file made read-only (0444), written by its user");
     }
     return {};
 }

@@ -23,6 +23,8 @@ public:
         LittleRoom,
         // Another process holds the writers' lock and does not let go.
         LockHeld,
+        // The store file made read-only (mode 0444); only root writes it then.
+        ReadOnlyFile,
     };
 
     explicit StoreFault(Kind kind, qint64 room = 0);
