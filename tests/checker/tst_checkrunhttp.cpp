@@ -163,10 +163,10 @@ void TestCheckRunHttp::smallPageAfterALargeOne()
     server.servePage("/large", "<p>" + QByteArray(100000, 'x') + " version 2.25</p>");
     server.servePage("/small", "<p>v1</p>");
     const QString smallUrl = server.url(QStringLiteral("/small"));
-    QVERIFY(layout::append(store, 0, QStringLiteral("Large"), server.url(QStringLiteral("/large")),
+    QVERIFY(layout::append(store, QStringLiteral("Large"), server.url(QStringLiteral("/large")),
                            QStringLiteral("version 2.25")));
-    QVERIFY(layout::append(store, 1, QStringLiteral("Small"), smallUrl,
-                           QStringLiteral("version 2.25")));
+    QVERIFY(
+        layout::append(store, QStringLiteral("Small"), smallUrl, QStringLiteral("version 2.25")));
 
     PageDownload download(10);
     FakeConnection connection;
