@@ -237,10 +237,11 @@ qint64 storeReadsNs(const Store &store)
     timer.start();
     qsizetype total = 0;
     for (int position = 1;; ++position) {
-        const QString name = store.read(layout::ActionList, QString::number(position));
+        const StoreReading &now = store.current();
+        const QString name = now.read(layout::ActionList, QString::number(position));
         if (name.isEmpty())
             break;
-        total += store.read(name, layout::Url).size() + store.read(name, layout::Check).size();
+        total += now.read(name, layout::Url).size() + now.read(name, layout::Check).size();
     }
     const qint64 elapsed = timer.nsecsElapsed();
     if (total == 0)

@@ -118,12 +118,15 @@ void CheckRun::start()
 void CheckRun::processList()
 {
     for (;;) {
-        const QString description = store.read(layout::ActionList, QString::number(position));
+        // One look at the file per download: the position's description, its
+        // URL and its check string come from the same version of it.
+        const StoreReading &now = store.current();
+        const QString description = now.read(layout::ActionList, QString::number(position));
         if (description.isEmpty()) {
             finish();
             return;
         }
-        switch (download(description)) {
+        switch (download(now, description)) {
         case Next::Stop:
             return;
         case Next::SameAction:
@@ -142,13 +145,13 @@ void CheckRun::processList()
     }
 }
 
-CheckRun::Next CheckRun::download(const QString &description)
+CheckRun::Next CheckRun::download(const StoreReading &now, const QString &description)
 {
     status.setProcessing(processingText(description));
     status.setConnectionRetry(retryText(QString::number(retryCount)));
     // Read afresh before every download: a retry sees the current values.
-    const QString url = store.read(description, layout::Url);
-    const QString check = store.read(description, layout::Check);
+    const QString url = now.read(description, layout::Url);
+    const QString check = now.read(description, layout::Check);
     fetcher.fetchInto(url, page);
     if (abandoned)
         return Next::Stop;

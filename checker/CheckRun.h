@@ -9,6 +9,7 @@ class ConnectionTest;
 class PageFetcher;
 class Prompts;
 class Store;
+class StoreReading;
 
 // The status window's controls as the check run writes them. Writing must work
 // whether or not the window is shown.
@@ -60,7 +61,7 @@ private:
     bool admitted();
     void start();
     void processList();
-    Next download(const QString &description);
+    Next download(const StoreReading &now, const QString &description);
     Next failedDownload(const QString &url);
     Next decide(const QString &text, const QString &description, const QString &url,
                 const QString &check);

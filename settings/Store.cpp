@@ -314,11 +314,14 @@ bool Store::Change::makeIn(storefile::Contents &contents) const
     return changed;
 }
 
-Store::Store() : path(defaultFilePath()) {}
+Store::Store() : Store(defaultFilePath()) {}
 
-Store::Store(const QString &filePath) : path(filePath) {}
+Store::Store(const QString &filePath) : path(filePath), encodedPath(QFile::encodeName(filePath)) {}
 
-Store::~Store() = default;
+Store::~Store()
+{
+    forget();
+}
 
 QString Store::defaultFilePath()
 {
@@ -346,12 +349,15 @@ Store::Stamp Store::stampOf(const struct stat &info)
             nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
 }
 
-bool Store::refresh() const
+bool Store::refresh(Lookup lookup) const
 {
-    const QByteArray name = QFile::encodeName(path);
     struct stat info {
     };
-    if (::stat(name.constData(), &info) != 0) {
+    if (lookup == Lookup::KeptVersion && loaded && keptIsTheFile && ::fstat(kept, &info) == 0 &&
+        info.st_nlink > 0 && stampOf(info) == stamp)
+        return true;
+    if (::stat(encodedPath.constData(), &info) != 0) {
+        forget();
         contents = {};
         stamp = {};
         loaded = errno == ENOENT || errno == ENOTDIR;
@@ -359,26 +365,54 @@ bool Store::refresh() const
     }
     if (loaded && stampOf(info) == stamp)
         return true;
-    loaded = false;
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    forget();
     QByteArray text;
-    // The stamp of the version read, which may have replaced the one seen above.
-    const bool read = ::fstat(fd, &info) == 0 && readRest(fd, info.st_size, text);
-    ::close(fd);
-    if (!read)
+    if (!keepCurrentVersion() || !readRest(kept, stamp.size, text)) {
+        forget();
         return false;
+    }
     contents = storefile::Contents::parse(text);
-    stamp = stampOf(info);
     loaded = true;
     return true;
 }
 
+bool Store::keepCurrentVersion() const
+{
+    const int fd = ::open(encodedPath.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat info {
+    };
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    kept = fd;
+    stamp = stampOf(info);
+    struct stat entry {
+    };
+    keptIsTheFile = ::lstat(encodedPath.constData(), &entry) == 0 && !S_ISLNK(entry.st_mode);
+    return true;
+}
+
+void Store::forget() const
+{
+    loaded = false;
+    if (kept >= 0)
+        ::close(kept);
+    kept = -1;
+    keptIsTheFile = false;
+}
+
 QString Store::read(const QString &section, const QString &key, const QString &fallback) const
 {
-    refresh();
-    return loaded ? contents.read(section, key, fallback) : fallback;
+    return current().read(section, key, fallback);
+}
+
+const StoreReading &Store::current() const
+{
+    static const storefile::Contents unreadable;
+    refresh(Lookup::KeptVersion);
+    return loaded ? contents : unreadable;
 }
 
 bool Store::write(const QString &section, const QString &key, const QString &value)
@@ -431,21 +465,17 @@ bool Store::edit(const std::function<Edit(storefile::Contents &)> &change)
     if (!prepareFolder())
         return false;
     const FolderLock lock(path);
-    if (!lock.isHeld() || !refresh())
+    if (!lock.isHeld() || !refresh(Lookup::ByName))
         return false;
     const Edit done = change(contents);
     if (done != Edit::Changed)
         return done == Edit::Unchanged;
-    if (!save(resolvedTarget(path), contents.text())) {
-        // The contents no longer stand for the file: it is read anew next time.
-        loaded = false;
+    // The contents no longer stand for the old version; they stand for the
+    // new one once it is in place.
+    forget();
+    if (!save(resolvedTarget(path), contents.text()))
         return false;
-    }
-    // They stand for the version just saved.
-    struct stat info {
-    };
-    loaded = ::stat(QFile::encodeName(path).constData(), &info) == 0;
-    stamp = stampOf(info);
+    loaded = keepCurrentVersion();
     return true;
 }
 

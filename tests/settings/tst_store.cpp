@@ -49,6 +49,8 @@ private slots:
     void namesAreCaseSensitive();
     void writeToUnwritableFolderFails();
     void writeIsSeenByAnotherProcess();
+    void nextReadSeesTheFileChanged_data();
+    void nextReadSeesTheFileChanged();
     void twoProcessesWritingKeepAllKeys();
     void killedWriterLeavesReadablePrefix();
     void linkedStoreIsWrittenThroughTheLink();
@@ -293,6 +295,58 @@ void TestStore::writeIsSeenByAnotherProcess()
     QCOMPARE(writer.exitCode(), 0);
     QCOMPARE(store.read(QStringLiteral("!Stress"), QStringLiteral("seen0")),
              QStringLiteral("value-0"));
+}
+
+// Each way the file can change after a store has read it; the change shows at
+// the store's next read, though nothing of it went through the store.
+void TestStore::nextReadSeesTheFileChanged_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("saved by another store") << "saved"
+                                            << "value-2";
+    QTest::newRow("edited in place") << "in place"
+                                     << "value-22";
+    // An editor that keeps a backup: the file read stays linked and unchanged.
+    QTest::newRow("renamed away, written anew") << "renamed"
+                                                << "value-2";
+    QTest::newRow("removed") << "removed"
+                             << "";
+    QTest::newRow("link pointed elsewhere") << "relinked"
+                                            << "value-2";
+}
+
+void TestStore::nextReadSeesTheFileChanged()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, expected);
+    const QString folder = home->configDir() + QStringLiteral("/QL");
+    QVERIFY(QDir().mkpath(folder));
+    const auto writeFile = [](const QString &path, const QByteArray &text) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    QVERIFY(writeFile(folder + "/first.ini", "[p]\nURL=value-1\n"));
+    QVERIFY(writeFile(folder + "/second.ini", "[p]\nURL=value-2\n"));
+    if (how == "relinked")
+        QVERIFY(QFile::link("first.ini", home->storeFile()));
+    else
+        QVERIFY(QFile::copy(folder + "/first.ini", home->storeFile()));
+    const Store store;
+    QCOMPARE(store.read("p", "URL"), "value-1");
+
+    if (how == "saved")
+        QVERIFY(Store().write("p", "URL", "value-2"));
+    else if (how == "in place")
+        QVERIFY(writeFile(home->storeFile(), "[p]\nURL=value-22\n"));
+    else if (how == "renamed")
+        QVERIFY(QFile::rename(home->storeFile(), home->storeFile() + "~") &&
+                QFile::copy(folder + "/second.ini", home->storeFile()));
+    else if (how == "removed")
+        QVERIFY(QFile::remove(home->storeFile()));
+    else
+        QVERIFY(QFile::remove(home->storeFile()) && QFile::link("second.ini", home->storeFile()));
+    QCOMPARE(store.read("p", "URL"), expected);
 }
 
 void TestStore::twoProcessesWritingKeepAllKeys()
