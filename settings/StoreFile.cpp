@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -496,6 +497,77 @@ void appendRespelled(QByteArrayView spelled, QByteArray &out)
 
 } // namespace
 
+namespace
+{
+
+// True when `spelled` is how the file writes the name it reads as `name`.
+bool spells(QByteArrayView spelled, const QString &name)
+{
+    if (spelled.size() == name.size()) {
+        bool same = true;
+        for (qsizetype i = 0; same && i < spelled.size(); ++i)
+            same = name.at(i).unicode() == uchar(spelled[i]) && isPlainNameCharacter(spelled[i]);
+        if (same)
+            return true;
+    }
+    QByteArray written;
+    appendName(name, written);
+    return written == spelled;
+}
+
+// True when `spelled` is how the file writes the name it reads as, and that
+// name holds no '/': letters, digits, '_', '-' and '.' as they are, every
+// other character below U+0100 but '/' as %XX, every other as %UXXXX. Puts
+// the name into `name` when one is given.
+bool isWrittenSpelling(QByteArrayView spelled, QString *name = nullptr)
+{
+    const auto isUpperHexDigit = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    };
+    const auto plainEnd = std::find_if_not(spelled.begin(), spelled.end(),
+                                           [](char c) { return isPlainNameCharacter(c); });
+    if (plainEnd == spelled.end()) {
+        if (name)
+            *name = QString::fromLatin1(spelled);
+        return !spelled.isEmpty();
+    }
+    char16_t *out = nullptr;
+    if (name) {
+        name->resize(spelled.size());
+        out = reinterpret_cast<char16_t *>(name->data());
+    }
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < spelled.size(); ++i, ++length) {
+        int code = uchar(spelled[i]);
+        if (!isPlainNameCharacter(spelled[i])) {
+            if (code != '%')
+                return false;
+            const bool wide = i + 1 < spelled.size() && spelled[i + 1] == 'U';
+            const qsizetype digits = wide ? 4 : 2;
+            const qsizetype first = i + 1 + (wide ? 1 : 0);
+            if (first + digits > spelled.size())
+                return false;
+            code = 0;
+            for (qsizetype at = first; at < first + digits; ++at) {
+                if (!isUpperHexDigit(spelled[at]))
+                    return false;
+                code = code * 16 + hexValue(spelled[at]);
+            }
+            if (wide ? code <= 0xFF
+                     : code < 0x80 && (isPlainNameCharacter(char(code)) || code == '/'))
+                return false;
+            i = first + digits - 1;
+        }
+        if (out)
+            out[length] = char16_t(code);
+    }
+    if (name)
+        name->truncate(length);
+    return !spelled.isEmpty();
+}
+
+} // namespace
+
 QString escapeSection(const QString &section)
 {
     QString escaped = section;
@@ -531,6 +603,13 @@ Contents Contents::parse(const QByteArray &file)
     Contents contents;
     contents.source = file;
     const QByteArrayView text = contents.source;
+    // Room for as many sections as there may be headers.
+    qsizetype headers = 1;
+    for (const char *at = text.data(), *end = at + text.size();
+         (at = static_cast<const char *>(std::memchr(at, '[', size_t(end - at)))); ++at)
+        ++headers;
+    contents.sections.reserve(headers);
+    contents.index.reserve(headers);
     // A byte order mark before the first line that is kept is skipped.
     bool first = true;
     // The section the lines belong to, as QSettings names it: a name with a
@@ -540,6 +619,17 @@ Contents Contents::parse(const QByteArray &file)
     bool inGroup = false;
     Section *current = nullptr;
     for (qsizetype at = 0; at < text.size();) {
+        QString name;
+        qsizetype keys = 0;
+        if (text[at] == '[') {
+            if (const qsizetype end = contents.unparsedEnd(text, at, name, keys); end >= 0) {
+                contents.index.insert(name, contents.sections.size());
+                contents.sections.append({name, text.sliced(at, end - at), {}, {}, keys});
+                first = false;
+                at = end;
+                continue;
+            }
+        }
         const qsizetype length = lineLength(text, at);
         QByteArrayView line = text.sliced(at, length);
         at += length + 1;
@@ -602,6 +692,64 @@ Contents Contents::parse(const QByteArray &file)
     return contents;
 }
 
+qsizetype Contents::unparsedEnd(QByteArrayView text, qsizetype at, QString &name,
+                                qsizetype &keys) const
+{
+    const auto lineEnd = [&](qsizetype from) {
+        const void *found = std::memchr(text.data() + from, '\n', size_t(text.size() - from));
+        return found ? static_cast<const char *>(found) - text.data() : text.size();
+    };
+    const auto isPlain = [](char c) { return isPlainNameCharacter(c); };
+    const qsizetype headerEnd = lineEnd(at);
+    const QByteArrayView header = text.sliced(at, headerEnd - at);
+    if (header.size() < 3 || header.back() != ']' ||
+        !isWrittenSpelling(header.sliced(1, header.size() - 2), &name) ||
+        (name.size() == 7 && name.compare("general"_L1, Qt::CaseInsensitive) == 0) ||
+        index.contains(name))
+        return -1;
+    // Its lines, up to the next header: "key=value" with the key spelled as it
+    // is written, or empty. A damaged line that begins with '[' is no header,
+    // and the lines after it still belong to this section.
+    const qsizetype bodyStart = qMin(headerEnd + 1, text.size());
+    qsizetype end = bodyStart;
+    for (qsizetype next = bodyStart; next < text.size();) {
+        const qsizetype stop = lineEnd(next);
+        const QByteArrayView line = text.sliced(next, stop - next);
+        if (line.startsWith('[')) {
+            if (!isWhole(line))
+                return -1;
+            break;
+        }
+        next = qMin(stop + 1, text.size());
+        if (line.isEmpty())
+            continue;
+        // Most keys are spelled as they are, up to their '='.
+        const auto plainEnd = std::find_if_not(line.begin(), line.end(), isPlain);
+        const bool plainKey = plainEnd != line.end() && *plainEnd == '=';
+        const qsizetype equals = plainKey ? plainEnd - line.begin() : line.indexOf('=');
+        if (equals <= 0 || (!plainKey && !isWrittenSpelling(line.first(equals))))
+            return -1;
+        ++keys;
+        end = next;
+    }
+    // Nothing in them quotes, escapes or ends a value early, no line ends at
+    // a carriage return, and no value is decoded from binary.
+    const QByteArrayView body = text.sliced(bodyStart, end - bodyStart);
+    const auto holds = [&](char c) { return std::memchr(body.data(), c, body.size()) != nullptr; };
+    if (holds(';') || holds('"') || holds('\\') || holds('\r'))
+        return -1;
+    if (holds('@')) {
+        for (qsizetype next = 0; next < body.size();) {
+            qsizetype stop = body.indexOf('\n', next);
+            stop = stop < 0 ? body.size() : stop;
+            if (holdsBinaryValue(body.sliced(next, stop - next)))
+                return -1;
+            next = stop + 1;
+        }
+    }
+    return end;
+}
+
 QByteArray Contents::text() const
 {
     QByteArray out;
@@ -611,6 +759,12 @@ QByteArray Contents::text() const
             continue;
         if (!out.isEmpty())
             out += '\n';
+        if (!section.unparsed.isEmpty()) {
+            out += section.unparsed;
+            if (!out.endsWith('\n'))
+                out += '\n';
+            continue;
+        }
         QByteArray header;
         appendName(section.name, header);
         if (header.isEmpty())
@@ -636,16 +790,15 @@ QByteArray Contents::text() const
 
 QString Contents::read(const QString &section, const QString &key, const QString &fallback) const
 {
-    const Section *found = find(escapeSection(section));
-    const Entry *entry = found ? found->find(key) : nullptr;
-    if (!entry)
+    const std::optional<QByteArrayView> spelled = value(escapeSection(section), key);
+    if (!spelled)
         return fallback;
-    if (isPlainValue(entry->value)) {
+    if (isPlainValue(*spelled)) {
         // As QSettings decodes it: an incomplete sequence at the end is dropped.
         QStringDecoder fromUtf8(QStringDecoder::Utf8);
-        return fromUtf8(entry->value);
+        return fromUtf8(*spelled);
     }
-    QStringList texts = valueFrom(entry->value);
+    QStringList texts = valueFrom(*spelled);
     for (QString &element : texts)
         element = elementText(element);
     return texts.join(", "_L1);
@@ -654,10 +807,9 @@ QString Contents::read(const QString &section, const QString &key, const QString
 bool Contents::write(const QString &section, const QString &key, const QString &value)
 {
     const QString name = escapeSection(section);
-    const Section *found = find(name);
-    const Entry *entry = found ? found->find(key) : nullptr;
+    const std::optional<QByteArrayView> current = this->value(name, key);
     const QString element = elementOf(value);
-    if (entry && valueFrom(entry->value) == QStringList{element})
+    if (current && valueFrom(*current) == QStringList{element})
         return false;
     QByteArray spelled;
     appendValue(element, spelled);
@@ -668,7 +820,10 @@ bool Contents::write(const QString &section, const QString &key, const QString &
 bool Contents::removeKey(const QString &section, const QString &key)
 {
     const auto at = index.constFind(escapeSection(section));
-    return at != index.constEnd() && sections[*at].remove(key);
+    if (at == index.constEnd())
+        return false;
+    sections[*at].parse();
+    return sections[*at].remove(key);
 }
 
 bool Contents::removeSection(const QString &section)
@@ -685,15 +840,10 @@ Contents::Section &Contents::section(const QString &name)
     auto at = index.constFind(name);
     if (at == index.constEnd()) {
         at = index.insert(name, sections.size());
-        sections.append({name, {}, {}, 0});
+        sections.append({name, {}, {}, {}, 0});
     }
+    sections[*at].parse();
     return sections[*at];
-}
-
-const Contents::Section *Contents::find(const QString &name) const
-{
-    const auto at = index.constFind(name);
-    return at == index.constEnd() ? nullptr : &sections.at(*at);
 }
 
 namespace
@@ -703,6 +853,37 @@ namespace
 constexpr qsizetype FewKeys = 8;
 
 } // namespace
+
+std::optional<QByteArrayView> Contents::value(const QString &name, const QString &key) const
+{
+    const auto at = index.constFind(name);
+    if (at == index.constEnd())
+        return {};
+    Section &found = sections[*at];
+    // A few keys are looked for line by line; many are parsed once, for all
+    // later reads.
+    if (found.keyCount > FewKeys)
+        found.parse();
+    return found.value(key);
+}
+
+std::optional<QByteArrayView> Contents::Section::value(const QString &key) const
+{
+    if (unparsed.isEmpty()) {
+        const Entry *entry = find(key);
+        return entry ? std::optional<QByteArrayView>(entry->value) : std::nullopt;
+    }
+    // Of two lines that give the key, the later one counts.
+    std::optional<QByteArrayView> found;
+    for (qsizetype at = lineLength(unparsed, 0) + 1; at < unparsed.size();) {
+        const QByteArrayView line = unparsed.sliced(at, lineLength(unparsed, at));
+        at += line.size() + 1;
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0 && spells(line.first(equals), key))
+            found = line.sliced(equals + 1);
+    }
+    return found;
+}
 
 const Contents::Entry *Contents::Section::find(const QString &key) const
 {
@@ -757,9 +938,28 @@ bool Contents::Section::remove(const QString &key)
 
 void Contents::Section::clear()
 {
+    unparsed = {};
     entries.clear();
     byKey.clear();
     keyCount = 0;
+}
+
+void Contents::Section::parse()
+{
+    const QByteArrayView lines = std::exchange(unparsed, {});
+    if (lines.isEmpty())
+        return;
+    keyCount = 0;
+    for (qsizetype at = lineLength(lines, 0) + 1; at < lines.size();) {
+        const QByteArrayView line = lines.sliced(at, lineLength(lines, at));
+        at += line.size() + 1;
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QByteArrayView spelled = line.sliced(equals + 1);
+        // As deep as the keys of any section with no '/' in its name.
+        set(nameFrom(line.first(equals)), Value::fromRawData(spelled.data(), spelled.size()), 1);
+    }
 }
 
 } // namespace storefile

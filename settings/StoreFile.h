@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The store file's text as QSettings reads and writes it. QSettings lets a
 // quoted value run on past the end of its line and a backslash at the end of a
@@ -63,30 +64,48 @@ private:
     struct Section {
         // The section as QSettings names it; empty for keys outside any section.
         QString name;
+        // The section's lines as the file holds them, its header first, until
+        // a change or a search among many keys needs them parsed. Most of a
+        // file is written back as it stands and few of its sections are ever
+        // read, so most lines are never parsed. Only lines that mean the same
+        // wherever they stand are kept so: a header that names a section no
+        // other header names, and keys spelled as they are written, each on
+        // a line of its own with a value that holds no quote, escape or comment.
+        QByteArrayView unparsed;
         // In the file's order; a removed key keeps its place, marked removed.
         QList<Entry> entries;
         // Where each key is, for a section of more than a few keys.
         QHash<QString, qsizetype> byKey;
+        // The keys' lines, for a section not parsed yet.
         qsizetype keyCount = 0;
 
+        // The value of `key`; none when the section does not hold it.
+        std::optional<QByteArrayView> value(const QString &key) const;
         const Entry *find(const QString &key) const;
         Entry *find(const QString &key);
         void set(const QString &key, const Value &value, int depth = Written);
         bool remove(const QString &key);
         void clear();
+        // Turns the lines kept as the file holds them into entries.
+        void parse();
     };
 
     // The depth of a value the programs wrote: it replaces any other.
     static constexpr int Written = 1 << 30;
 
-    // The section as QSettings names it, made when there is none.
+    // Where a section whose header starts at `at` ends, when its lines can
+    // be kept as the file holds them; -1 otherwise. Counts their keys.
+    qsizetype unparsedEnd(QByteArrayView text, qsizetype at, QString &name, qsizetype &keys) const;
+    // The section as QSettings names it, parsed; made when there is none.
     Section &section(const QString &name);
-    const Section *find(const QString &name) const;
+    // The value of `key` in the section QSettings names `name`.
+    std::optional<QByteArrayView> value(const QString &name, const QString &key) const;
 
     // The text parsed; the values read from it point into it.
     QByteArray source;
-    // A removed section keeps its place, without keys, so that the index stays valid.
-    QList<Section> sections;
+    // A removed section keeps its place, without keys, so that the index
+    // stays valid. A section of many keys is parsed when first read.
+    mutable QList<Section> sections;
     QHash<QString, qsizetype> index;
 };
 

@@ -141,6 +141,8 @@ void TestStoreFaults::damagedFileKeepsWholeSections_data()
     QTest::newRow("a quote left open") << insertedBefore("[b]", "x=\"open\n") << all << all;
     QTest::newRow("a line ending in a backslash") << insertedBefore("[b]", "x=y\\\n") << all << all;
     QTest::newRow("a line that is no key") << insertedBefore("[b]", "stray\n") << all << all;
+    QTest::newRow("a damaged header inside a section")
+        << insertedBefore("NR=3", "[x=\"open\n") << all << all;
     QTest::newRow("a section header without its name")
         << insertedBefore("[b]", "[\nx=y\n") << all << all;
     QTest::newRow("a duplicated section")
