@@ -341,17 +341,30 @@ void PageDownload::setProxy(const QString &hostPort)
 {
     proxy = hostPort.isEmpty() ? QByteArray() : proxyText(hostPort);
     proxyUsable = hostPort.isEmpty() || !proxy.isEmpty();
+    configured = false;
 }
 
 void PageDownload::setCaFile(const QString &path)
 {
     caFile = path.toLocal8Bit();
+    configured = false;
 }
 
+// Curl keeps its options from one download to the next: all but the address
+// are set again only when they change (the first download, another proxy or
+// certificate file).
 void PageDownload::prepare(const QByteArray &url)
 {
-    curl_easy_reset(curl); // keeps the connection cache
+    if (!configured) {
+        configure();
+        configured = true;
+    }
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+}
+
+void PageDownload::configure()
+{
+    curl_easy_reset(curl); // keeps the connection cache
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, Protocols);
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, Protocols);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);

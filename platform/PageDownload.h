@@ -77,6 +77,7 @@ public:
 private:
     bool start();
     void prepare(const QByteArray &url);
+    void configure();
     bool download(const QString &url);
 
     void *curl = nullptr;
@@ -84,6 +85,8 @@ private:
     QByteArray proxy;
     bool proxyUsable = true;
     QByteArray caFile;
+    // Whether curl holds the options for the proxy and certificate file above.
+    bool configured = false;
     std::unique_ptr<Transfer> transfer;
     bool busy = false;
 };
