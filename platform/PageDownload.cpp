@@ -98,9 +98,10 @@ size_t readHeader(char *data, size_t size, size_t count, void *userData)
 {
     auto *transfer = static_cast<Transfer *>(userData);
     const size_t length = size * count;
-    const QByteArray line = QByteArray::fromRawData(data, qsizetype(length));
-    if (!line.left(9).toLower().startsWith("location:"))
+    // Looked at in place: every header line of every page passes here.
+    if (length < 9 || qstrnicmp(data, "location:", 9) != 0)
         return length;
+    const QByteArray line = QByteArray::fromRawData(data, qsizetype(length));
     long status = 0;
     char *current = nullptr;
     curl_easy_getinfo(transfer->curl, CURLINFO_RESPONSE_CODE, &status);
