@@ -503,13 +503,11 @@ namespace
 // True when `spelled` is how the file writes the name it reads as `name`.
 bool spells(QByteArrayView spelled, const QString &name)
 {
-    if (spelled.size() == name.size()) {
-        bool same = true;
-        for (qsizetype i = 0; same && i < spelled.size(); ++i)
-            same = name.at(i).unicode() == uchar(spelled[i]) && isPlainNameCharacter(spelled[i]);
-        if (same)
-            return true;
-    }
+    // Most names are spelled as they are.
+    if (std::all_of(name.begin(), name.end(), [](QChar c) {
+            return c.unicode() < 0x80 && isPlainNameCharacter(char(c.unicode()));
+        }))
+        return QLatin1StringView(spelled) == name;
     QByteArray written;
     appendName(name, written);
     return written == spelled;
@@ -570,6 +568,10 @@ bool isWrittenSpelling(QByteArrayView spelled, QString *name = nullptr)
 
 QString escapeSection(const QString &section)
 {
+    // Most names hold neither '%' nor '/'.
+    if (!section.contains(u'%') && !section.contains(u'/') &&
+        section.compare("general"_L1, Qt::CaseInsensitive) != 0)
+        return section;
     QString escaped = section;
     escaped.replace(QLatin1Char('%'), QStringLiteral("%25"));
     escaped.replace(QLatin1Char('/'), QStringLiteral("%2F"));
@@ -875,9 +877,11 @@ std::optional<QByteArrayView> Contents::Section::value(const QString &key) const
     }
     // Of two lines that give the key, the later one counts.
     std::optional<QByteArrayView> found;
-    for (qsizetype at = lineLength(unparsed, 0) + 1; at < unparsed.size();) {
-        const QByteArrayView line = unparsed.sliced(at, lineLength(unparsed, at));
-        at += line.size() + 1;
+    for (qsizetype at = unparsed.indexOf('\n') + 1; at > 0 && at < unparsed.size();) {
+        qsizetype end = unparsed.indexOf('\n', at);
+        end = end < 0 ? unparsed.size() : end;
+        const QByteArrayView line = unparsed.sliced(at, end - at);
+        at = end + 1;
         const qsizetype equals = line.indexOf('=');
         if (equals > 0 && spells(line.first(equals), key))
             found = line.sliced(equals + 1);
