@@ -147,7 +147,7 @@ private:
     QByteArray encodedPath;
     // The open version of the file the contents were read from.
     mutable int kept = -1;
-    // The store file is no symbolic link to it.
+    // The store's file name is the kept version's own, not a symbolic link to it.
     mutable bool keptIsTheFile = false;
     mutable storefile::Contents contents;
     mutable Stamp stamp;

@@ -869,6 +869,25 @@ std::optional<QByteArrayView> Contents::value(const QString &name, const QString
     return found.value(key);
 }
 
+namespace
+{
+
+// Calls `take` with the key's and the value's spelling of each line of a
+// section kept as the file holds it, in the file's order.
+template <typename Take> void forEachKeyLine(QByteArrayView unparsed, Take take)
+{
+    for (qsizetype at = unparsed.indexOf('\n') + 1; at > 0 && at < unparsed.size();) {
+        qsizetype end = unparsed.indexOf('\n', at);
+        end = end < 0 ? unparsed.size() : end;
+        const QByteArrayView line = unparsed.sliced(at, end - at);
+        at = end + 1;
+        if (const qsizetype equals = line.indexOf('='); equals > 0)
+            take(line.first(equals), line.sliced(equals + 1));
+    }
+}
+
+} // namespace
+
 std::optional<QByteArrayView> Contents::Section::value(const QString &key) const
 {
     if (unparsed.isEmpty()) {
@@ -877,15 +896,10 @@ std::optional<QByteArrayView> Contents::Section::value(const QString &key) const
     }
     // Of two lines that give the key, the later one counts.
     std::optional<QByteArrayView> found;
-    for (qsizetype at = unparsed.indexOf('\n') + 1; at > 0 && at < unparsed.size();) {
-        qsizetype end = unparsed.indexOf('\n', at);
-        end = end < 0 ? unparsed.size() : end;
-        const QByteArrayView line = unparsed.sliced(at, end - at);
-        at = end + 1;
-        const qsizetype equals = line.indexOf('=');
-        if (equals > 0 && spells(line.first(equals), key))
-            found = line.sliced(equals + 1);
-    }
+    forEachKeyLine(unparsed, [&](QByteArrayView spelledKey, QByteArrayView spelledValue) {
+        if (spells(spelledKey, key))
+            found = spelledValue;
+    });
     return found;
 }
 
@@ -954,16 +968,10 @@ void Contents::Section::parse()
     if (lines.isEmpty())
         return;
     keyCount = 0;
-    for (qsizetype at = lineLength(lines, 0) + 1; at < lines.size();) {
-        const QByteArrayView line = lines.sliced(at, lineLength(lines, at));
-        at += line.size() + 1;
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 0)
-            continue;
-        const QByteArrayView spelled = line.sliced(equals + 1);
+    forEachKeyLine(lines, [this](QByteArrayView spelledKey, QByteArrayView spelledValue) {
         // As deep as the keys of any section with no '/' in its name.
-        set(nameFrom(line.first(equals)), Value::fromRawData(spelled.data(), spelled.size()), 1);
-    }
+        set(nameFrom(spelledKey), Value::fromRawData(spelledValue.data(), spelledValue.size()), 1);
+    });
 }
 
 } // namespace storefile
