@@ -23,6 +23,22 @@
 #include <QUrl>
 #include <csignal>
 
+// A check run over real downloads, through the system's browser (caught by
+// the test's URL handler), its status window recording and its message boxes
+// scripted.
+struct HttpRun {
+    HttpRun(Store &store, ConnectionTest &connection, int deadlineSeconds = 10)
+        : download(deadlineSeconds), run(store, download, connection, browser, boxes, status, clock)
+    {
+    }
+    PageDownload download;
+    Browser browser;
+    RecordingStatus status;
+    const SystemClock clock;
+    ScriptedPrompts boxes;
+    CheckRun run;
+};
+
 // A whole check run over real downloads from a loopback server.
 class TestCheckRunHttp : public QObject
 {
@@ -85,28 +101,23 @@ void TestCheckRunHttp::threeActions()
         layout::append(store, QStringLiteral("Other"), changedUrl, QStringLiteral("version 2.9")));
     QVERIFY(layout::append(store, QStringLiteral("Gone"), goneUrl, QStringLiteral("v1")));
 
-    PageDownload download(10);
     ConnectionTest connection(routes.filePath(QStringLiteral("route")),
                               routes.filePath(QStringLiteral("ipv6_route")));
-    Browser browser;
-    RecordingStatus status;
-    const SystemClock clock;
-    ScriptedPrompts boxes;
-    CheckRun run(store, download, connection, browser, boxes, status, clock);
-    boxes.answer(Answer::No);
-    boxes.answer(Answer::No);
-    run.state.overrideFlag = true;
-    run.request();
+    HttpRun http(store, connection);
+    http.boxes.answer(Answer::No);
+    http.boxes.answer(Answer::No);
+    http.run.state.overrideFlag = true;
+    http.run.request();
 
-    QCOMPARE(boxes.boxes.size(), 2);
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Site Updated:"));
-    QCOMPARE(boxes.boxes[0].flags, 68);
-    QCOMPARE(boxes.boxes[0].text,
+    QCOMPARE(http.boxes.boxes.size(), 2);
+    QCOMPARE(http.boxes.boxes[0].title, QStringLiteral("Site Updated:"));
+    QCOMPARE(http.boxes.boxes[0].flags, 68);
+    QCOMPARE(http.boxes.boxes[0].text,
              QStringLiteral("Action: Other\r\n\r\nData: version 2.9\r\nAt URL: ") + changedUrl +
                  QStringLiteral("\r\n\r\nHTML document appears to have been updated. Go There?"));
-    QCOMPARE(boxes.boxes[1].title, QStringLiteral("Quorlin Error:"));
-    QCOMPARE(boxes.boxes[1].flags, 20);
-    QCOMPARE(boxes.boxes[1].text,
+    QCOMPARE(http.boxes.boxes[1].title, QStringLiteral("Quorlin Error:"));
+    QCOMPARE(http.boxes.boxes[1].flags, 20);
+    QCOMPARE(http.boxes.boxes[1].text,
              QStringLiteral("Couldn't retrive '") + goneUrl + QStringLiteral("'. Retry?"));
     QCOMPARE(server.hits("/same"), 1);
     QCOMPARE(server.hits("/changed"), 2);
@@ -115,12 +126,12 @@ void TestCheckRunHttp::threeActions()
 
     const QString today = dateText(QDate::currentDate());
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), today);
-    QCOMPARE(status.label1, QStringLiteral("Processing: "));
-    QCOMPARE(status.label2, QStringLiteral("Connection Retry: "));
-    QCOMPARE(status.label4, QStringLiteral("Checks Since Start: 1"));
-    QCOMPARE(status.label5, QStringLiteral("Last Check Date: ") + today);
-    QCOMPARE(status.text1, QStringLiteral("Otherversion 3.0"));
-    QCOMPARE(run.state.inProgress, false);
+    QCOMPARE(http.status.label1, QStringLiteral("Processing: "));
+    QCOMPARE(http.status.label2, QStringLiteral("Connection Retry: "));
+    QCOMPARE(http.status.label4, QStringLiteral("Checks Since Start: 1"));
+    QCOMPARE(http.status.label5, QStringLiteral("Last Check Date: ") + today);
+    QCOMPARE(http.status.text1, QStringLiteral("Otherversion 3.0"));
+    QCOMPARE(http.run.state.inProgress, false);
 }
 
 void TestCheckRunHttp::updatedPageOpensInTheBrowser()
@@ -137,18 +148,13 @@ void TestCheckRunHttp::updatedPageOpensInTheBrowser()
     QVERIFY(layout::append(store, QStringLiteral("Alt"), server.url(QStringLiteral("/de-same")),
                            QStringLiteral("Grüße, Version 4")));
 
-    PageDownload download(10);
     ConnectionTest connection(routes.filePath(QStringLiteral("route")),
                               routes.filePath(QStringLiteral("ipv6_route")));
-    Browser browser;
-    RecordingStatus status;
-    const SystemClock clock;
-    ScriptedPrompts boxes;
-    CheckRun run(store, download, connection, browser, boxes, status, clock);
-    boxes.answer(Answer::Yes);
-    run.request();
+    HttpRun http(store, connection);
+    http.boxes.answer(Answer::Yes);
+    http.run.request();
 
-    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(http.boxes.boxes.size(), 1);
     QCOMPARE(catcher.opened, QList<QUrl>{QUrl(url)});
     QCOMPARE(server.hits("/de-same"), 1);
 }
@@ -168,20 +174,15 @@ void TestCheckRunHttp::smallPageAfterALargeOne()
     QVERIFY(
         layout::append(store, QStringLiteral("Small"), smallUrl, QStringLiteral("version 2.25")));
 
-    PageDownload download(10);
     FakeConnection connection;
-    Browser browser;
-    RecordingStatus status;
-    const SystemClock clock;
-    ScriptedPrompts boxes;
-    CheckRun run(store, download, connection, browser, boxes, status, clock);
-    boxes.answer(Answer::No);
-    run.request();
+    HttpRun http(store, connection);
+    http.boxes.answer(Answer::No);
+    http.run.request();
 
     QCOMPARE(server.hits("/small"), 2);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QVERIFY(boxes.boxes[0].text.contains(smallUrl));
-    QCOMPARE(status.text1, QStringLiteral("v1"));
+    QCOMPARE(http.boxes.boxes.size(), 1);
+    QVERIFY(http.boxes.boxes[0].text.contains(smallUrl));
+    QCOMPARE(http.status.text1, QStringLiteral("v1"));
 }
 
 void TestCheckRunHttp::abandonDuringARealDownload()
@@ -197,27 +198,22 @@ void TestCheckRunHttp::abandonDuringARealDownload()
     QVERIFY(layout::append(store, QStringLiteral("Next"), server.url(QStringLiteral("/next")),
                            QStringLiteral("next")));
 
-    PageDownload download;
     ConnectionTest connection(routes.filePath(QStringLiteral("route")),
                               routes.filePath(QStringLiteral("ipv6_route")));
-    Browser browser;
-    RecordingStatus status;
-    const SystemClock clock;
-    ScriptedPrompts boxes;
-    CheckRun run(store, download, connection, browser, boxes, status, clock);
+    HttpRun http(store, connection, PageDownload::DeadlineSeconds);
     // The program is told to end while the run waits in the download.
-    QTimer::singleShot(300, [&] { run.abandon(); });
+    QTimer::singleShot(300, [&] { http.run.abandon(); });
     QElapsedTimer elapsed;
     elapsed.start();
-    run.request();
+    http.run.request();
 
     QVERIFY2(elapsed.elapsed() < 20000, "the download was not cancelled");
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(http.boxes.boxes.isEmpty());
     QCOMPARE(server.hits("/slow"), 1);
     QCOMPARE(server.hits("/next"), 0);
     QCOMPARE(store.read(layout::Settings, layout::CheckDate), QString());
-    QCOMPARE(status.label1, QStringLiteral("Processing: Slow"));
-    QCOMPARE(run.state.inProgress, false);
+    QCOMPARE(http.status.label1, QStringLiteral("Processing: Slow"));
+    QCOMPARE(http.run.state.inProgress, false);
 }
 
 // libcurl keeps its connection and its wake-up sockets open after a download,
