@@ -1,5 +1,6 @@
 #include "PageDownload.h"
 
+#include "Utf8Decode.h"
 #include "Version.h"
 
 #include <QEventLoop>
@@ -192,7 +193,7 @@ bool isLabelCharacter(char c)
 // The label that follows a "charset" ending at `at`: spaces, "=", spaces, a
 // quote if any, spaces, then the label's letters, digits and ". _ : -";
 // empty when the text does not go on that way.
-QByteArray labelAfter(const QByteArray &head, qsizetype at)
+QByteArray labelAfter(QByteArrayView head, qsizetype at)
 {
     const auto skipSpaces = [&head](qsizetype i) {
         while (i < head.size() && isSpace(head[i]))
@@ -208,24 +209,41 @@ QByteArray labelAfter(const QByteArray &head, qsizetype at)
     const qsizetype start = i;
     while (i < head.size() && isLabelCharacter(head[i]))
         ++i;
-    return head.mid(start, i - start);
+    return head.sliced(start, i - start).toByteArray();
+}
+
+// Whether `text` spells `word`, given in lower case, at `at` in any case.
+bool spellsAt(QByteArrayView text, qsizetype at, QByteArrayView word)
+{
+    if (text.size() - at < word.size())
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char c = text[at + i];
+        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != word[i])
+            return false;
+    }
+    return true;
 }
 
 // The charset a page declares in its head: <meta charset="..."> or
 // <meta http-equiv="Content-Type" content="text/html; charset=...">, that is
 // the first "charset" inside a <meta tag (before its ">"; any case) that is
-// followed by "=" and a label. A plain scan: a regular expression here costs
-// the resident checker the pattern library's pages, for one search a page.
+// followed by "=" and a label. A plain scan of the page's own bytes: a
+// regular expression here costs the resident checker the pattern library's
+// pages, and a lower-case copy of the head costs a small page more than its
+// decoding.
 QByteArray declaredCharset(const QByteArray &body)
 {
-    const QByteArray head = body.left(HeadScanLength);
-    const QByteArray lower = head.toLower();
-    for (qsizetype tag = lower.indexOf("<meta"); tag >= 0; tag = lower.indexOf("<meta", tag + 1)) {
-        qsizetype tagEnd = lower.indexOf('>', tag);
+    const QByteArrayView head = QByteArrayView(body).first(std::min(body.size(), HeadScanLength));
+    for (qsizetype tag = head.indexOf('<'); tag >= 0; tag = head.indexOf('<', tag + 1)) {
+        if (!spellsAt(head, tag + 1, "meta"))
+            continue;
+        qsizetype tagEnd = head.indexOf('>', tag);
         if (tagEnd < 0)
-            tagEnd = lower.size();
-        for (qsizetype name = lower.indexOf("charset", tag); name >= 0 && name < tagEnd;
-             name = lower.indexOf("charset", name + 1)) {
+            tagEnd = head.size();
+        for (qsizetype name = tag; name < tagEnd; ++name) {
+            if (!spellsAt(head, name, "charset"))
+                continue;
             const QByteArray label = labelAfter(head, name + 7);
             if (!label.isEmpty())
                 return label;
@@ -234,9 +252,16 @@ QByteArray declaredCharset(const QByteArray &body)
     return {};
 }
 
-// A decoder for a charset label. Labels that browsers read as windows-1252
-// are read the same way here, so that a page shows what the browser shows.
-std::optional<QStringDecoder> decoderFor(const QByteArray &label)
+// How a body's bytes become text: UTF-8 by decodeUtf8(), any other charset
+// by Qt's decoder for it.
+struct Charset {
+    std::optional<QStringDecoder> other; // none for UTF-8
+};
+
+// The charset a label names; none when Qt knows no such charset. Labels that
+// browsers read as windows-1252 are read the same way here, so that a page
+// shows what the browser shows.
+std::optional<Charset> charsetFor(const QByteArray &label)
 {
     if (label.isEmpty())
         return std::nullopt;
@@ -245,13 +270,31 @@ std::optional<QStringDecoder> decoderFor(const QByteArray &label)
         name == "iso8859-1" || name == "l1") {
         QStringDecoder windows("windows-1252");
         if (windows.isValid())
-            return windows;
-        return QStringDecoder(QStringConverter::Latin1);
+            return Charset{std::move(windows)};
+        return Charset{QStringDecoder(QStringConverter::Latin1)};
     }
+    if (QStringConverter::encodingForName(name.constData()) == QStringConverter::Utf8)
+        return Charset{};
     QStringDecoder decoder(name.constData());
     if (!decoder.isValid())
         return std::nullopt;
-    return decoder;
+    return Charset{std::move(decoder)};
+}
+
+// A body's charset: by its byte-order mark, else by the charset of the
+// Content-Type header, else by the charset the page declares, else UTF-8.
+Charset charsetOfBody(const QByteArray &body, const QByteArray &contentType)
+{
+    if (const auto bom = QStringConverter::encodingForData(body)) {
+        if (*bom == QStringConverter::Utf8)
+            return Charset{};
+        return Charset{QStringDecoder(*bom)};
+    }
+    if (auto named = charsetFor(charsetOf(contentType)))
+        return std::move(*named);
+    if (auto declared = charsetFor(declaredCharset(body)))
+        return std::move(*declared);
+    return Charset{};
 }
 
 } // namespace
@@ -451,28 +494,25 @@ QString PageDownload::decode(const QByteArray &body, const QByteArray &contentTy
 
 void PageDownload::decodeInto(const QByteArray &body, const QByteArray &contentType, QString &text)
 {
-    std::optional<QStringDecoder> decoder;
-    if (const auto bom = QStringConverter::encodingForData(body))
-        decoder.emplace(*bom);
-    else
-        decoder = decoderFor(charsetOf(contentType));
-    if (!decoder)
-        decoder = decoderFor(declaredCharset(body));
-    if (!decoder)
-        decoder.emplace(QStringConverter::Utf8);
+    Charset charset = charsetOfBody(body, contentType);
     // Memory that another holder shares, that a large page left behind, or
     // that is too small is not written into. New memory that will be kept is
     // taken with up to an eighth to spare, so that the next pages fit when
     // their sizes differ a little; a larger page's at the size it needs.
     // Growing instead would round a large page's size up past what the
     // allocator takes back for reuse.
-    const qsizetype required = decoder->requiredSpace(body.size());
+    const qsizetype required =
+        charset.other ? charset.other->requiredSpace(body.size()) : body.size();
     if (!text.isDetached() || text.capacity() > KeptCapacity || text.capacity() < required) {
         text = QString();
         text.reserve(required > KeptCapacity ? required
                                              : std::min(required + required / 8, KeptCapacity));
     }
     text.resize(required);
-    const QChar *end = decoder->appendToBuffer(text.data(), body);
-    text.truncate(end - text.constData());
+    char16_t *const start = reinterpret_cast<char16_t *>(text.data());
+    const char16_t *const end =
+        charset.other
+            ? reinterpret_cast<char16_t *>(charset.other->appendToBuffer(text.data(), body))
+            : decodeUtf8(body, start);
+    text.truncate(end - start);
 }

@@ -1,6 +1,9 @@
+#include "FuzzCheck.h"
 #include "PageDownload.h"
+#include "Utf8Decode.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 #include <cstdint>
 
 // A body and its Content-Type, both from the server, decoded to text: any
@@ -18,5 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // No charset turns a byte into more than a few characters.
     if (decoded.size() > 4 * body.size() + 16)
         __builtin_trap();
+    // The page's own UTF-8 decoder reads every body as Qt's decoder does.
+    QString own(body.size(), Qt::Uninitialized);
+    auto *start = reinterpret_cast<char16_t *>(own.data());
+    own.truncate(decodeUtf8(body, start) - start);
+    FUZZ_CHECK(own == QStringDecoder(QStringConverter::Utf8).decode(body));
     return 0;
 }

@@ -460,6 +460,21 @@ void TestPageDownload::decode_data()
     QTest::newRow("bad UTF-8 still text") << QByteArray("a\xff"
                                                         "b")
                                           << QByteArray("text/html") << QStringLiteral("a\ufffdb");
+    // UTF-8 read as Qt's own decoder reads it, ASCII a block at a time.
+    QTest::newRow("UTF-8: each length of sequence, across a block's end")
+        << QByteArray(15, 'a') + "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80" + QByteArray(20, 'b')
+        << QByteArray("text/html")
+        << QString(15, QLatin1Char('a')) + QStringLiteral("é€😀") + QString(20, QLatin1Char('b'));
+    QTest::newRow("UTF-8: bad forms, one U+FFFD a byte")
+        << QByteArray("\xc0\x80|\xe0\x80\x80|\xed\xa0\x80|\xf4\x90\x80\x80|\x80\xf8|a\xe2\x82"
+                      "b")
+        << QByteArray("text/html")
+        << QStringLiteral("\ufffd\ufffd|\ufffd\ufffd\ufffd|\ufffd\ufffd\ufffd|"
+                          "\ufffd\ufffd\ufffd\ufffd|\ufffd\ufffd|a\ufffd\ufffdb");
+    QTest::newRow("UTF-8: a sequence cut off by the end is left out")
+        << QByteArray("\xef\xbb\xbf\xef\xbb\xbf"
+                      "ab\xf0\x9f\x98")
+        << QByteArray("text/html") << QStringLiteral("\ufeffab");
 }
 
 void TestPageDownload::decode()
