@@ -464,7 +464,12 @@ bool PageDownload::download(const QString &url)
     QEventLoop loop;
     transfer->loop = &loop;
     if (curl_multi_add_handle(transfer->multi, curl) == CURLM_OK) {
-        loop.exec();
+        // Curl asks for a timeout of no time to start the request; it is
+        // started here instead of a turn of the loop later. A download that
+        // ends at once (an address curl refuses) has nothing to wait for.
+        transfer->act(CURL_SOCKET_TIMEOUT, 0);
+        if (!transfer->done)
+            loop.exec();
         // The loop also ends when the application quits or on a cancel: an
         // unfinished download then stops here.
         curl_multi_remove_handle(transfer->multi, curl);
