@@ -11,13 +11,13 @@
 //   bench_checkrun run BASE_URL COUNT [DIR]
 //       makes COUNT actions for BASE_URL/page1.html ..., runs the list once and
 //       prints "name value" lines: the run's time from its start to "CheckDate"
-//       written and the page faults it took per page; the run's parts: its
-//       downloads (each with its decoding) and its status window's writes,
-//       timed inside the run, and its store reads and writes timed on their
-//       own just after it; with DIR, the folder the pages are served from, also
-//       the decoding and the page text and search on their own, over the same
-//       pages in the same order, and from those the downloads without their
-//       decoding
+//       written and the page faults it took per page, and per page after the
+//       first two; the run's parts: its downloads (each with its decoding)
+//       and its status window's writes, timed inside the run, and its store
+//       reads and writes timed on their own just after it; with DIR, the
+//       folder the pages are served from, also the decoding and the page text
+//       and search on their own, over the same pages in the same order, and
+//       from those the downloads without their decoding
 //   bench_checkrun list BASE_URL COUNT [always]
 //       only makes the COUNT actions, for a checker started on them; with
 //       "always", in always-connected mode (its first run a minute after start)
@@ -93,12 +93,16 @@ struct Part {
     }
 };
 
-// The checker's page download, timed.
+// The checker's page download, timed. The page faults are read once, after
+// the first two pages: the run keeps their memory, in turn, for the rest.
 class TimedDownload : public PageFetcher
 {
 public:
+    static constexpr int FirstPages = 2;
     PageDownload download;
     Timed part;
+    int fetches = 0;
+    long faultsAfterFirstPages = 0;
     QString fetch(const QString &url) override
     {
         QString page;
@@ -108,6 +112,8 @@ public:
     void fetchInto(const QString &url, QString &page) override
     {
         part.add([&] { download.fetchInto(url, page); });
+        if (++fetches == FirstPages)
+            faultsAfterFirstPages = pageFaults();
     }
     void cancel() override { download.cancel(); }
 };
@@ -292,6 +298,7 @@ int run(const QString &base, int count, const QString &folder)
 
     Part whole;
     whole.add([&] { checkRun.request(); });
+    const long faultsAtEnd = pageFaults();
 
     if (status.pages != count || browser.opened != 0 ||
         store.read(layout::Settings, layout::CheckDate) != clock.todayText()) {
@@ -300,6 +307,10 @@ int run(const QString &base, int count, const QString &folder)
         return 1;
     }
     printPart("run", whole, count);
+    if (count > TimedDownload::FirstPages) {
+        print("steady_faults_per_page", double(faultsAtEnd - download.faultsAfterFirstPages) /
+                                            (count - TimedDownload::FirstPages));
+    }
     print("fetch_ms", double(download.part.ns) / 1e6);
     print("status_ms", double(status.part.ns) / 1e6);
     const qint64 readsNs = storeReadsNs(store);
