@@ -19,8 +19,9 @@ bool isContinuation(Byte b)
 // Widens the ASCII bytes from `p` up to the first byte that is not ASCII, or
 // the end; returns where that byte is. Sixteen bytes are widened at a time
 // and all sixteen written even when fewer are ASCII: the next character
-// overwrites the rest, and since no character takes fewer bytes than it
-// leaves in UTF-16, a whole block of sixteen still fits.
+// overwrites the rest. No character gives more UTF-16 units than it has
+// bytes, so the text written never runs ahead of the bytes read, and sixteen
+// units still fit wherever sixteen bytes are left.
 const Byte *widenAscii(const Byte *p, const Byte *end, char16_t *&out)
 {
 #if defined(__SSE2__)
