@@ -212,17 +212,11 @@ QByteArray labelAfter(QByteArrayView head, qsizetype at)
     return head.sliced(start, i - start).toByteArray();
 }
 
-// Whether `text` spells `word`, given in lower case, at `at` in any case.
+// Whether `text` spells `word` at `at`, in any case.
 bool spellsAt(QByteArrayView text, qsizetype at, QByteArrayView word)
 {
-    if (text.size() - at < word.size())
-        return false;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        const char c = text[at + i];
-        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != word[i])
-            return false;
-    }
-    return true;
+    return text.size() - at >= word.size() &&
+           qstrnicmp(text.data() + at, word.data(), size_t(word.size())) == 0;
 }
 
 // The charset a page declares in its head: <meta charset="..."> or
