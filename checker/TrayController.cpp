@@ -104,7 +104,21 @@ bool TrayController::load()
     notificationArea.start();
     if (!listener.listen())
         reportNoListener();
+    resident = true;
+    for (const MenuItem item : std::as_const(chosenAtStart))
+        choose(item);
+    chosenAtStart.clear();
     return true;
+}
+
+void TrayController::choose(MenuItem item)
+{
+    if (unloaded)
+        return;
+    if (!resident)
+        chosenAtStart.append(item);
+    else
+        menuItem(item)->trigger();
 }
 
 void TrayController::unload()
@@ -125,6 +139,7 @@ void TrayController::unload()
     if (aboutWindow)
         aboutWindow->hide();
     statusHost.hide();
+    emit leaving();
     listener.reply();
     emit ended();
 }

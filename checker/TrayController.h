@@ -53,7 +53,8 @@ public:
     // for a close request.
     bool load();
     // Shutdown: abandons a run under way, stops the timers, removes the icon,
-    // answers a pending close request and emits ended(). Runs once.
+    // emits leaving(), answers a pending close request and emits ended().
+    // Runs once.
     void unload();
 
     SplashWindow *splash() const { return splashWindow.get(); }
@@ -66,6 +67,9 @@ public:
     // The menu's items, top to bottom.
     enum class MenuItem { Debug, About, CheckNow, LaunchConfig, Exit };
     QAction *menuItem(MenuItem item) const;
+    // Does what the menu item does, as handed over by a later start of the
+    // program; one that comes during start-up waits until start-up is over.
+    void choose(MenuItem item);
     const QMenu &menu() const { return popupMenu; }
     // The tray icon; none before start-up has made it (on Wayland, not before
     // a notification area is there) or when the program ended at start.
@@ -77,6 +81,9 @@ public:
     const QTimer &timer(TimerRole role) const;
 
 signals:
+    // The program is about to end: a later start may run from now on, also
+    // before a close request is answered.
+    void leaving();
     // The program is to end now.
     void ended();
 
@@ -122,5 +129,9 @@ private:
     // Loaded at start-up, its widgets not yet made.
     bool aboutDeferred = false;
     bool unloaded = false;
+    // Start-up is over and the program runs.
+    bool resident = false;
+    // Items chosen from outside while it started.
+    QList<MenuItem> chosenAtStart;
     Prompts &prompts;
 };

@@ -19,6 +19,17 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.svg
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME quorlin.png)
 
+# The manual pages of the two commands, compressed as Debian keeps them; made
+# anew whenever a page changes.
+foreach(page quorlin quorlin-config)
+    set(source ${PROJECT_SOURCE_DIR}/resources/${page}.1)
+    set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
+    file(ARCHIVE_CREATE OUTPUT ${compressed} PATHS ${source} FORMAT raw COMPRESSION GZip)
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
 # The commands on the PATH, the menu entries and the autostart entry.
 install(CODE "
     set(QUORLIN_BINDIR \"${CMAKE_INSTALL_BINDIR}\")

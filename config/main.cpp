@@ -5,6 +5,17 @@
 
 #include <QApplication>
 
+namespace
+{
+
+// A later start asks the running editor to come forward; it answers whether
+// the desktop let its window do so.
+const QByteArray ShowRequest = QByteArrayLiteral("show");
+const QByteArray ShownAnswer = QByteArrayLiteral("shown");
+const QByteArray NotShownAnswer = QByteArrayLiteral("not shown");
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -16,13 +27,17 @@ int main(int argc, char *argv[])
     MessageBoxes prompts;
     SoleInstance instance(QStringLiteral("config"));
     if (!instance.claim()) {
-        if (!instance.askToComeForward())
+        if (instance.ask(ShowRequest).line != ShownAnswer)
             prompts.ask({PromptKind::Information, QStringLiteral("Information:"),
                          QStringLiteral("Quorlin Config is already running!")});
         return 0;
     }
     ActionListWindow listWindow(prompts);
-    instance.setComeForward([&listWindow] { return listWindow.bringForward(); });
+    instance.setRequestHandler([&listWindow](const QByteArray &request) {
+        if (request != ShowRequest)
+            return QByteArray();
+        return listWindow.bringForward() ? ShownAnswer : NotShownAnswer;
+    });
     listWindow.show();
     return app.exec();
 }

@@ -1,6 +1,9 @@
 #include "CloseChannel.h"
 
+#include "PeerProcess.h"
 #include "Store.h"
+
+#include <QCryptographicHash>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -20,15 +23,14 @@ namespace
 {
 
 constexpr int ReplyWaitMs = 10000;
+// How long a checker that took a close request and never answered has to end
+// on SIGTERM before SIGKILL, and then to be gone.
+constexpr int EndGraceMs = 5000;
 // A request is one short line; anything longer is not one of ours.
 constexpr qint64 MaxLine = 64;
 
 const QByteArray CloseLine = QByteArrayLiteral("close");
 const QByteArray ClosedLine = QByteArrayLiteral("closed");
-// A later start of a program asks the running copy to come forward.
-const QByteArray ShowLine = QByteArrayLiteral("show");
-const QByteArray ShownLine = QByteArrayLiteral("shown");
-const QByteArray NotShownLine = QByteArrayLiteral("not shown");
 // A sole instance's entries: the lock it holds and the socket it listens on.
 const QString LockSuffix = QStringLiteral("-lock");
 const QString WindowSuffix = QStringLiteral("-window");
@@ -72,16 +74,9 @@ bool processAlive(const QString &pidText)
 
 enum class Outcome { Confirmed, NoListener, NoReply };
 
-// Connects to one entry, writes "close" and waits for "closed".
-Outcome requestClose(const QString &path)
+// Writes "close" to a connected listener and waits for "closed".
+Outcome awaitClosed(QLocalSocket &socket, const QDeadlineTimer &deadline)
 {
-    const QDeadlineTimer deadline(ReplyWaitMs);
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
-        return socket.error() == QLocalSocket::ConnectionRefusedError ? Outcome::NoListener
-                                                                      : Outcome::NoReply;
-    }
     socket.write(CloseLine + '\n');
     socket.flush();
     while (!deadline.hasExpired()) {
@@ -96,6 +91,27 @@ Outcome requestClose(const QString &path)
     return Outcome::NoReply;
 }
 
+// Connects to one entry, writes "close" and waits for "closed". A listener
+// that takes the request and does not answer in time (stopped, hung) is
+// ended, when it is a process of this user running the program the entry's
+// title names: the one the connection's peer credentials name, held from the
+// moment of connecting, so that no other process is ever hit.
+Outcome requestClose(const QString &path, const QString &title)
+{
+    const QDeadlineTimer deadline(ReplyWaitMs);
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
+        return socket.error() == QLocalSocket::ConnectionRefusedError ? Outcome::NoListener
+                                                                      : Outcome::NoReply;
+    }
+    PeerProcess listener(int(socket.socketDescriptor()), title);
+    const Outcome outcome = awaitClosed(socket, deadline);
+    if (outcome == Outcome::NoReply)
+        listener.end(EndGraceMs);
+    return outcome;
+}
+
 // Removes an entry that nobody listens on, but only when the process named in
 // it is gone: a checker that is still starting up (bound, not yet listening)
 // keeps its entry.
@@ -106,11 +122,18 @@ void removeStaleEntry(const QString &path, const QString &pidText)
 }
 
 // Hands each new connection of `server` to `readLines` whenever it has
-// something to read, and drops it once it disconnects.
+// something to read, and drops it once it disconnects. A connection from a
+// process of another user is dropped at once: the folders are private, and
+// nothing another user sends is ever acted on.
 void serveConnections(QLocalServer *server, QObject *context,
                       const std::function<void(QLocalSocket *)> &readLines)
 {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
+        if (!peerprocess::isOwnUser(int(socket->socketDescriptor()))) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         QObject::connect(socket, &QLocalSocket::readyRead, context,
                          [readLines, socket] { readLines(socket); });
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -133,26 +156,82 @@ QLocalServer *listenAt(const QString &path, QObject *owner,
     return nullptr;
 }
 
-// Makes one of the channel's folders; the one beside the store needs the
-// store's folder first (an editor started before anything was saved).
+// Makes one of the channel's folders: the one beside the store needs the
+// store's folder first (an editor started before anything was saved), the
+// store's own in the runtime folder needs the private folder that holds the
+// stores' folders.
 bool prepareChannelFolder(const QString &folder)
 {
     if (folder == closechannel::fallbackFolder())
         Store().prepareFolder();
+    else if (!preparePrivateFolder(QFileInfo(folder).path()))
+        return false;
     return preparePrivateFolder(folder);
 }
 
-// Whether `socket` has sent the line `expected`. Other lines are passed over;
-// a peer that sends too much without a line break is cut off.
-bool receivedLine(QLocalSocket *socket, const QByteArray &expected)
+// The next whole line `socket` has sent, or nothing yet; a peer that sends
+// too much without a line break is cut off.
+std::optional<QByteArray> nextLine(QLocalSocket *socket)
 {
-    while (socket->canReadLine()) {
-        if (socket->readLine(MaxLine).trimmed() == expected)
-            return true;
-    }
+    if (socket->canReadLine())
+        return socket->readLine(MaxLine).trimmed();
     if (socket->bytesAvailable() > MaxLine)
         socket->abort();
+    return std::nullopt;
+}
+
+// Whether `socket` has sent the line `expected`; other lines are passed over.
+bool receivedLine(QLocalSocket *socket, const QByteArray &expected)
+{
+    while (const std::optional<QByteArray> line = nextLine(socket)) {
+        if (*line == expected)
+            return true;
+    }
     return false;
+}
+
+// Connects to `path`, writes `request` and waits for one line back. While
+// `waitForListener`, a refused or missing entry is tried again until the
+// wait is over (the running copy may be between taking its lock and
+// listening); otherwise such an entry means nobody runs there.
+SoleInstance::Answer exchange(const QString &path, const QByteArray &request, bool waitForListener)
+{
+    const QDeadlineTimer deadline(ReplyWaitMs);
+    QLocalSocket socket;
+    for (;;) {
+        socket.connectToServer(path);
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            break;
+        const bool nobody = socket.error() == QLocalSocket::ConnectionRefusedError ||
+                            socket.error() == QLocalSocket::ServerNotFoundError;
+        if (!waitForListener && nobody)
+            return {SoleInstance::Reached::Nobody, {}};
+        if (deadline.hasExpired())
+            return {nobody ? SoleInstance::Reached::Nobody : SoleInstance::Reached::Silent, {}};
+        QThread::msleep(ConnectRetryMs);
+    }
+    socket.write(request + '\n');
+    socket.flush();
+    for (;;) {
+        if (const std::optional<QByteArray> line = nextLine(&socket))
+            return {SoleInstance::Reached::Answered, *line};
+        if (deadline.hasExpired() || socket.state() != QLocalSocket::ConnectedState)
+            return {SoleInstance::Reached::Silent, {}};
+        socket.waitForReadyRead(int(deadline.remainingTime()));
+    }
+}
+
+// `path` with every link resolved, as far as it exists.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString canonical = file.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString parent = file.absolutePath();
+    if (parent == file.absoluteFilePath())
+        return parent;
+    return resolvedPath(parent) + QLatin1Char('/') + file.fileName();
 }
 
 } // namespace
@@ -283,40 +362,37 @@ bool SoleInstance::claim()
     return true;
 }
 
-bool SoleInstance::askToComeForward()
+SoleInstance::Answer SoleInstance::ask(const QByteArray &request) const
 {
-    const QDeadlineTimer deadline(ReplyWaitMs);
-    QLocalSocket socket;
-    for (;;) {
-        socket.connectToServer(entry(runningIn, WindowSuffix));
-        if (socket.waitForConnected(int(deadline.remainingTime())))
-            break;
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(ConnectRetryMs);
-    }
-    socket.write(ShowLine + '\n');
-    socket.flush();
-    while (!deadline.hasExpired() && socket.state() == QLocalSocket::ConnectedState) {
-        if (socket.canReadLine())
-            return socket.readLine(MaxLine).trimmed() == ShownLine;
-        socket.waitForReadyRead(int(deadline.remainingTime()));
-    }
-    return socket.canReadLine() && socket.readLine(MaxLine).trimmed() == ShownLine;
+    return exchange(entry(runningIn, WindowSuffix), request, true);
 }
 
-void SoleInstance::setComeForward(std::function<bool()> handler)
+SoleInstance::Answer SoleInstance::askRunning(const QByteArray &request) const
 {
-    comeForward = std::move(handler);
+    const QStringList places = closechannel::folders();
+    for (const QString &folder : places) {
+        const Answer answer = exchange(entry(folder, WindowSuffix), request, false);
+        if (answer.reached != Reached::Nobody)
+            return answer;
+    }
+    return {Reached::Nobody, {}};
 }
 
+void SoleInstance::setRequestHandler(RequestHandler handler)
+{
+    handleRequest = std::move(handler);
+}
+
+// Each line is one request; one the handler does not know gets no answer.
 void SoleInstance::socketReadyRead(QLocalSocket *socket)
 {
-    if (!receivedLine(socket, ShowLine))
-        return;
-    const bool shown = comeForward && comeForward();
-    socket->write((shown ? ShownLine : NotShownLine) + '\n');
-    socket->flush();
+    while (const std::optional<QByteArray> request = nextLine(socket)) {
+        const QByteArray answer = handleRequest ? handleRequest(*request) : QByteArray();
+        if (answer.isEmpty())
+            continue;
+        socket->write(answer + '\n');
+        socket->flush();
+    }
 }
 
 QStringList closechannel::folders()
@@ -331,9 +407,19 @@ QStringList closechannel::folders()
     if (QDir::isAbsolutePath(runtime) &&
         ::stat(QFile::encodeName(runtime).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
         info.st_uid == ::geteuid())
-        places.append(runtime + QStringLiteral("/QL"));
+        places.append(runtime + QStringLiteral("/QL/") + storeIdentity());
     places.append(fallbackFolder());
     return places;
+}
+
+// Every store of the user shares the runtime folder: each store's programs
+// meet in a folder of their own there, named for the store file's path with
+// every link resolved, so that two names of one store meet too.
+QString closechannel::storeIdentity()
+{
+    const QByteArray path = QFile::encodeName(resolvedPath(Store::defaultFilePath()));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(16));
 }
 
 QString closechannel::folder()
@@ -366,7 +452,7 @@ int closechannel::closeWindowsByTitle(const QString &text)
                 asked.contains(name))
                 continue;
             const QString path = dir + QLatin1Char('/') + name;
-            switch (requestClose(path)) {
+            switch (requestClose(path, name.left(dot))) {
             case Outcome::Confirmed:
                 ++confirmed;
                 asked.append(name);

@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 #include <sys/stat.h>
@@ -60,6 +61,7 @@ private slots:
     void cleanup();
 
     void listenerMakesPrivateEntry();
+    void storesMeetInFoldersOfTheirOwn();
     void wideFolderIsTightened();
     void linkedFolderIsRefused();
     void requestAndReply();
@@ -68,7 +70,10 @@ private slots:
 
     void closeEndsTheChecker();
     void killedCheckerEntryIsCleanedUp();
-    void twoCheckersBothClose();
+    void eachStoreClosesItsOwnChecker();
+    void laterStartHandsOver_data();
+    void laterStartHandsOver();
+    void startsAtOnceLeaveOne();
     void titleMatching_data();
     void titleMatching();
 
@@ -78,8 +83,11 @@ private slots:
 
 private:
     // Starts the built checker over a store with one action whose page lies on
-    // the loopback server, and waits for its entry.
-    QProcess *startChecker();
+    // the loopback server (the test's own, or the one under `configHome`), and
+    // waits for its entry.
+    QProcess *startChecker(const QString &configHome = {}, const QStringList &arguments = {});
+    // Another store, with the same one action.
+    void fillStore(const QString &configHome);
     void stopCheckers();
 
     std::unique_ptr<TestHome> home;
@@ -92,7 +100,12 @@ void TestCloseChannel::init()
     home = std::make_unique<TestHome>();
     server = std::make_unique<HttpTestServer>();
     server->servePage("/page", "<html><body><p>version 2.25</p></body></html>");
-    Store store;
+    fillStore(home->configDir());
+}
+
+void TestCloseChannel::fillStore(const QString &configHome)
+{
+    Store store(configHome + QStringLiteral("/QL/QL.ini"));
     QVERIFY(layout::append(store, QStringLiteral("Page"), server->url(QStringLiteral("/page")),
                            QStringLiteral("version 2.25")));
 }
@@ -104,19 +117,21 @@ void TestCloseChannel::cleanup()
     home.reset();
 }
 
-QProcess *TestCloseChannel::startChecker()
+QProcess *TestCloseChannel::startChecker(const QString &configHome, const QStringList &arguments)
 {
     auto *checker = new QProcess(this);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!configHome.isEmpty())
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     for (const char *name :
          {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
         env.remove(QString::fromLatin1(name));
     checker->setProcessEnvironment(env);
     checker->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    checker->start(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), {});
+    checker->start(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), arguments);
     checkers.append(checker);
-    if (!checker->waitForStarted(10000))
+    if (!checker->waitForStarted(10000) || !configHome.isEmpty())
         return checker;
     const QString entry = entryOf(checker->processId());
     QDeadlineTimer deadline(20000);
@@ -142,9 +157,29 @@ void TestCloseChannel::listenerMakesPrivateEntry()
     QVERIFY(!QFile::exists(closechannel::folder()));
     CloseListener listener(QStringLiteral("Quorlin"));
     QVERIFY(listener.listen());
-    QCOMPARE(closechannel::folder(), home->runtimeDir() + QStringLiteral("/QL"));
+    QCOMPARE(closechannel::folder(),
+             home->runtimeDir() + QStringLiteral("/QL/") + closechannel::storeIdentity());
+    QCOMPARE(modeOf(home->runtimeDir() + QStringLiteral("/QL")), 0700);
     QCOMPARE(modeOf(closechannel::folder()), 0700);
     QVERIFY(QFile::exists(entryOf(QCoreApplication::applicationPid())));
+}
+
+// Each store has its own folder in the runtime folder, whatever name leads
+// to the store.
+void TestCloseChannel::storesMeetInFoldersOfTheirOwn()
+{
+    const QString own = closechannel::storeIdentity();
+    const QString linked = QFileInfo(home->configDir()).path() + QStringLiteral("/linked");
+    QVERIFY(QFile::link(home->configDir(), linked));
+    QTemporaryDir other;
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(linked));
+    const QString throughLink = closechannel::storeIdentity();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(other.path()));
+    const QString another = closechannel::storeIdentity();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    QCOMPARE(throughLink, own);
+    QVERIFY(another != own);
 }
 
 void TestCloseChannel::wideFolderIsTightened()
@@ -162,6 +197,7 @@ void TestCloseChannel::linkedFolderIsRefused()
 {
     const QString elsewhere = home->runtimeDir() + QStringLiteral("/elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
+    QVERIFY(QDir().mkpath(QFileInfo(closechannel::folder()).path()));
     QVERIFY(QFile::link(elsewhere, closechannel::folder()));
     {
         CloseListener listener(QStringLiteral("Quorlin"));
@@ -245,20 +281,86 @@ void TestCloseChannel::killedCheckerEntryIsCleanedUp()
     QVERIFY(!QFile::exists(entry));
 }
 
-// There is no single-instance guard: each checker listens, and one request
-// closes them all.
-void TestCloseChannel::twoCheckersBothClose()
+// Checkers of two stores run side by side, each reached by the close
+// request of its own store alone.
+void TestCloseChannel::eachStoreClosesItsOwnChecker()
 {
+    QTemporaryDir otherHome;
+    fillStore(otherHome.path());
     QProcess *first = startChecker();
-    QProcess *second = startChecker();
+    QProcess *second = startChecker(otherHome.path());
+    const QString ownConfig = qEnvironmentVariable("XDG_CONFIG_HOME");
     QVERIFY(QFile::exists(entryOf(first->processId())));
-    QVERIFY(QFile::exists(entryOf(second->processId())));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherHome.path()));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entryOf(second->processId())), 20000);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(ownConfig));
 
-    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 2);
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
     QVERIFY(first->waitForFinished(10000));
-    QVERIFY(second->waitForFinished(10000));
     QCOMPARE(first->exitCode(), 0);
+    QCOMPARE(second->state(), QProcess::Running);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherHome.path()));
+    const int otherConfirmed = closechannel::closeWindowsByTitle(QStringLiteral("Quorlin"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(ownConfig));
+    QCOMPARE(otherConfirmed, 1);
+    QVERIFY(second->waitForFinished(10000));
     QCOMPARE(second->exitCode(), 0);
+}
+
+// A later start of the checker of the same store, also from where the
+// runtime folder cannot be used (over ssh -X), hands its request to the one
+// that runs and ends with status 0; the first runs on, alone.
+void TestCloseChannel::laterStartHandsOver_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("withRuntime");
+    QTest::newRow("plain start") << QStringList() << true;
+    QTest::newRow("plain start without the runtime folder") << QStringList() << false;
+    QTest::newRow("--about") << QStringList{QStringLiteral("--about")} << true;
+    QTest::newRow("--debug without the runtime folder")
+        << QStringList{QStringLiteral("--debug")} << false;
+}
+
+void TestCloseChannel::laterStartHandsOver()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, withRuntime);
+    QProcess *running = startChecker();
+    QVERIFY(QFile::exists(entryOf(running->processId())));
+    if (!withRuntime)
+        qunsetenv("XDG_RUNTIME_DIR");
+    QProcess *later = startChecker(home->configDir(), arguments);
+    QVERIFY(later->waitForFinished(10000));
+    QCOMPARE(later->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(later->exitCode(), 0);
+    QCOMPARE(running->state(), QProcess::Running);
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(running->waitForFinished(10000));
+}
+
+// Of three checkers started at the same moment on one store, one runs; the
+// others hand over to it and end with status 0.
+void TestCloseChannel::startsAtOnceLeaveOne()
+{
+    QList<QProcess *> started;
+    for (int i = 0; i < 3; ++i)
+        started.append(startChecker(home->configDir()));
+    QTRY_COMPARE_WITH_TIMEOUT(std::count_if(started.begin(), started.end(),
+                                            [](const QProcess *checker) {
+                                                return checker->state() == QProcess::NotRunning;
+                                            }),
+                              2, 30000);
+    QTest::qWait(500);
+    QProcess *running = nullptr;
+    for (QProcess *checker : std::as_const(started)) {
+        if (checker->state() == QProcess::NotRunning)
+            QCOMPARE(checker->exitCode(), 0);
+        else
+            running = checker;
+    }
+    QVERIFY(running);
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(running->waitForFinished(10000));
 }
 
 void TestCloseChannel::titleMatching_data()
