@@ -29,11 +29,11 @@ QString checkerProgram()
 }
 
 // The checkers of this test's home now running: processes of the built
-// checker whose runtime folder is `runtimeDir`, whoever started them.
-QList<qint64> runningCheckers(const QString &runtimeDir)
+// checker whose store lies under `configDir`, whoever started them.
+QList<qint64> runningCheckers(const QString &configDir)
 {
     QList<qint64> pids;
-    const QByteArray runtime = "XDG_RUNTIME_DIR=" + runtimeDir.toLocal8Bit();
+    const QByteArray store = "XDG_CONFIG_HOME=" + configDir.toLocal8Bit();
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &entry : entries) {
         bool numeric = false;
@@ -44,7 +44,7 @@ QList<qint64> runningCheckers(const QString &runtimeDir)
         if (QFile::symLinkTarget(proc + QStringLiteral("/exe")) != checkerProgram())
             continue;
         QFile environ(proc + QStringLiteral("/environ"));
-        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(runtime))
+        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(store))
             pids.append(pid);
     }
     return pids;
@@ -94,6 +94,7 @@ private slots:
     void closeWithoutChangeLeavesCheckerRunning();
     void closeAfterChangeRestartsChecker();
     void restartStartsCheckerWhenNoneRuns();
+    void stoppedCheckerIsReplaced();
     void missingCheckerIsReported_data();
     void missingCheckerIsReported();
 
@@ -103,6 +104,8 @@ private:
     void fillStore();
     // Starts the built checker and waits until it listens.
     bool startChecker(QProcess &checker);
+    // Starts the built checker of another store, under `configDir`.
+    bool startOtherStoresChecker(QProcess &checker, const QString &configDir);
     // Presses "Close" and runs the program's event loop until config ends.
     bool closeConfig(ActionListWindow &listWindow);
     // "!Settings" as the store holds it now.
@@ -134,7 +137,7 @@ void TestRestart::cleanup()
 {
     // Every checker this test started goes, whatever the test left behind.
     closechannel::closeWindowsByTitle(QStringLiteral("Quorlin"));
-    for (const qint64 pid : runningCheckers(home->runtimeDir()))
+    for (const qint64 pid : runningCheckers(home->configDir()))
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     server.reset();
     HomeTest::cleanup();
@@ -161,6 +164,21 @@ bool TestRestart::startChecker(QProcess &checker)
         return false;
     const qint64 pid = checker.processId();
     return QTest::qWaitFor([pid] { return listening(pid); }, 20000);
+}
+
+bool TestRestart::startOtherStoresChecker(QProcess &checker, const QString &configDir)
+{
+    Store other(configDir + QStringLiteral("/QL/QL.ini"));
+    if (!layout::append(other, Page, server->url(QStringLiteral("/page")),
+                        QStringLiteral("version 2.25")))
+        return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+    checker.setProcessEnvironment(env);
+    checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    checker.start(checkerProgram(), {});
+    return checker.waitForStarted(10000) &&
+           QTest::qWaitFor([&] { return runningCheckers(configDir).size() == 1; }, 20000);
 }
 
 bool TestRestart::closeConfig(ActionListWindow &listWindow)
@@ -209,7 +227,7 @@ void TestRestart::closeWithoutChangeLeavesCheckerRunning()
     QCOMPARE(checker.state(), QProcess::Running);
     QVERIFY(listening(checker.processId()));
     QCOMPARE(channelEntries(), QStringList{entryOf(checker.processId())});
-    QCOMPARE(runningCheckers(home->runtimeDir()), QList<qint64>{checker.processId()});
+    QCOMPARE(runningCheckers(home->configDir()), QList<qint64>{checker.processId()});
 
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
     QVERIFY(checker.waitForFinished(10000));
@@ -252,18 +270,18 @@ void TestRestart::closeAfterChangeRestartsChecker()
     QVERIFY(!channelEntries().contains(entryOf(oldPid)));
 
     // One new checker runs from the same folder and listens.
-    QTRY_COMPARE_WITH_TIMEOUT(runningCheckers(home->runtimeDir()).size(), 1, 20000);
-    const qint64 newPid = runningCheckers(home->runtimeDir()).first();
+    QTRY_COMPARE_WITH_TIMEOUT(runningCheckers(home->configDir()).size(), 1, 20000);
+    const qint64 newPid = runningCheckers(home->configDir()).first();
     QVERIFY(newPid != oldPid);
     QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(newPid)), checkerProgram());
     QTRY_VERIFY_WITH_TIMEOUT(listening(newPid), 20000);
     QTest::qWait(1000);
-    QCOMPARE(runningCheckers(home->runtimeDir()), QList<qint64>{newPid});
+    QCOMPARE(runningCheckers(home->configDir()), QList<qint64>{newPid});
     QCOMPARE(channelEntries(), QStringList{entryOf(newPid)});
 
     // And it goes when asked, as the old one did.
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(runningCheckers(home->runtimeDir()).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(runningCheckers(home->configDir()).isEmpty(), 10000);
 }
 
 // With no checker running, nobody is asked to close and one is started.
@@ -276,8 +294,38 @@ void TestRestart::restartStartsCheckerWhenNoneRuns()
     QCOMPARE(script->boxes.at(0).text, RestartNote);
     QCOMPARE(store.read(layout::Settings, layout::CheckDate, QStringLiteral("<absent>")),
              QStringLiteral("<absent>"));
-    QTRY_COMPARE_WITH_TIMEOUT(runningCheckers(home->runtimeDir()).size(), 1, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(listening(runningCheckers(home->runtimeDir()).first()), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(runningCheckers(home->configDir()).size(), 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(listening(runningCheckers(home->configDir()).first()), 20000);
+}
+
+// A checker that takes the close request and never answers (stopped here)
+// is ended after the wait, and the restart leaves exactly one checker, the
+// new one. Another store's checker runs on through it all.
+void TestRestart::stoppedCheckerIsReplaced()
+{
+    fillStore();
+    QTemporaryDir otherHome;
+    QProcess other;
+    QVERIFY(startOtherStoresChecker(other, otherHome.path()));
+    QProcess checker;
+    QVERIFY(startChecker(checker));
+    const qint64 oldPid = checker.processId();
+    QCOMPARE(::kill(pid_t(oldPid), SIGSTOP), 0);
+
+    Store store;
+    QVERIFY(restart::restartChecker(store, QStringLiteral(QUORLIN_BIN_DIR), *script));
+    QCOMPARE(script->boxes.size(), 1);
+    QCOMPARE(script->boxes.at(0).text, RestartNote);
+    QVERIFY(checker.waitForFinished(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(runningCheckers(home->configDir()).size(), 1, 20000);
+    const qint64 newPid = runningCheckers(home->configDir()).first();
+    QVERIFY(newPid != oldPid);
+    QTRY_VERIFY_WITH_TIMEOUT(listening(newPid), 20000);
+    QTest::qWait(1000);
+    QCOMPARE(runningCheckers(home->configDir()), QList<qint64>{newPid});
+    QCOMPARE(other.state(), QProcess::Running);
+    other.kill();
+    QVERIFY(other.waitForFinished(10000));
 }
 
 void TestRestart::missingCheckerIsReported_data()
@@ -323,7 +371,7 @@ void TestRestart::missingCheckerIsReported()
     QVERIFY(checker.waitForFinished(10000));
     QCOMPARE(checker.exitCode(), 0);
     QTest::qWait(500);
-    QVERIFY(runningCheckers(home->runtimeDir()).isEmpty());
+    QVERIFY(runningCheckers(home->configDir()).isEmpty());
     QVERIFY(channelEntries().isEmpty());
     QCOMPARE(store.read(layout::Settings, layout::CheckDate, QStringLiteral("<absent>")),
              QStringLiteral("<absent>"));

@@ -171,15 +171,13 @@ void TestCloseChannel::storesMeetInFoldersOfTheirOwn()
     const QString own = closechannel::storeIdentity();
     const QString linked = QFileInfo(home->configDir()).path() + QStringLiteral("/linked");
     QVERIFY(QFile::link(home->configDir(), linked));
-    QTemporaryDir other;
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(linked));
-    const QString throughLink = closechannel::storeIdentity();
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(other.path()));
-    const QString another = closechannel::storeIdentity();
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
-    QCOMPARE(throughLink, own);
-    QVERIFY(another != own);
+    {
+        const OtherStore throughLink(linked);
+        QCOMPARE(closechannel::storeIdentity(), own);
+    }
+    QTemporaryDir another;
+    const OtherStore other(another.path());
+    QVERIFY(closechannel::storeIdentity() != own);
 }
 
 void TestCloseChannel::wideFolderIsTightened()
@@ -289,20 +287,20 @@ void TestCloseChannel::eachStoreClosesItsOwnChecker()
     fillStore(otherHome.path());
     QProcess *first = startChecker();
     QProcess *second = startChecker(otherHome.path());
-    const QString ownConfig = qEnvironmentVariable("XDG_CONFIG_HOME");
     QVERIFY(QFile::exists(entryOf(first->processId())));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherHome.path()));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entryOf(second->processId())), 20000);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(ownConfig));
+    {
+        const OtherStore other(otherHome.path());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entryOf(second->processId())), 20000);
+    }
 
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
     QVERIFY(first->waitForFinished(10000));
     QCOMPARE(first->exitCode(), 0);
     QCOMPARE(second->state(), QProcess::Running);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherHome.path()));
-    const int otherConfirmed = closechannel::closeWindowsByTitle(QStringLiteral("Quorlin"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(ownConfig));
-    QCOMPARE(otherConfirmed, 1);
+    {
+        const OtherStore other(otherHome.path());
+        QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    }
     QVERIFY(second->waitForFinished(10000));
     QCOMPARE(second->exitCode(), 0);
 }

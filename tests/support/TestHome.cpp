@@ -32,3 +32,13 @@ QString TestHome::storeFile() const
 {
     return configDir() + QStringLiteral("/QL/QL.ini");
 }
+
+OtherStore::OtherStore(const QString &configDir) : oldConfig(qgetenv("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir));
+}
+
+OtherStore::~OtherStore()
+{
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+}

@@ -24,3 +24,18 @@ private:
     QByteArray oldConfig;
     QByteArray oldRuntime;
 };
+
+// For as long as it lives, this process is a program of the store under
+// `configDir` ($XDG_CONFIG_HOME points there): for the channel, the store of
+// another home.
+class OtherStore
+{
+public:
+    explicit OtherStore(const QString &configDir);
+    ~OtherStore();
+    OtherStore(const OtherStore &) = delete;
+    OtherStore &operator=(const OtherStore &) = delete;
+
+private:
+    QByteArray oldConfig;
+};
