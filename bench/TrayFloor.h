@@ -1,6 +1,6 @@
 // The least tray program, as a floor for the checker's resident footprint and
 // start-up time: a hidden window, a tray icon with a four-entry menu, one 60 s
-// timer and a local server listening at $XDG_RUNTIME_DIR/QL/floor.<pid>.
+// timer and a local server listening at $XDG_CONFIG_HOME/QL/channel/floor.<pid>.
 // Header only, so that the floor itself links nothing but Qt.
 
 #pragma once
@@ -42,7 +42,9 @@ public:
         QObject::connect(&timer, &QTimer::timeout, &window, [] {});
         timer.start();
 
-        const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/QL");
+        // Where bench_startup watches: the channel folder beside the store.
+        const QString folder =
+            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/QL/channel");
         QDir().mkpath(folder);
         return server.listen(folder +
                              QStringLiteral("/floor.%1").arg(QCoreApplication::applicationPid()));

@@ -4,8 +4,9 @@
 //
 //   bench_startup TITLE PROGRAM [ARGUMENT...]
 //
-// Listening: the entry TITLE.<pid> appears in $XDG_RUNTIME_DIR/QL/ (watched
-// with inotify; the folder is made, mode 0700, when missing). Icon installed:
+// Listening: the entry TITLE.<pid> appears in $XDG_CONFIG_HOME/QL/channel/,
+// the channel folder beside the store, where every checker listens (watched
+// with inotify; the folders are made, mode 0700, when missing). Icon installed:
 // a window of the program (by its _NET_WM_PID) has been reparented into the
 // tray host's panel (a window whose WM_CLASS is "panel", "trayer", or one
 // below it) and is viewable there. Both are watched from before the start, so
@@ -160,15 +161,18 @@ int main(int argc, char *argv[])
     if (argc < 3)
         return usage();
     const std::string title = argv[1];
-    const char *runtime = getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) {
-        std::fprintf(stderr, "XDG_RUNTIME_DIR is not set\n");
+    const char *config = getenv("XDG_CONFIG_HOME");
+    if (!config || !*config) {
+        std::fprintf(stderr, "XDG_CONFIG_HOME is not set\n");
         return 2;
     }
-    const std::string folder = std::string(runtime) + "/QL";
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        std::perror(folder.c_str());
-        return 2;
+    const std::string store = std::string(config) + "/QL";
+    const std::string folder = store + "/channel";
+    for (const std::string &path : {store, folder}) {
+        if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+            std::perror(path.c_str());
+            return 2;
+        }
     }
     const int notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (notify < 0 || inotify_add_watch(notify, folder.c_str(), IN_CREATE) < 0) {

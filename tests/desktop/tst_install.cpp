@@ -1,4 +1,5 @@
 #include "CloseChannel.h"
+#include "DesktopEntry.h"
 #include "Layout.h"
 #include "Store.h"
 #include "TestHome.h"
@@ -28,6 +29,7 @@ private slots:
     void commandsLeadToTheProgramFolder();
     void entriesNameTheInstalledCommands_data();
     void entriesNameTheInstalledCommands();
+    void menuEntryActionsAreTheMenuItems();
     void entriesValidate();
     void otherPrefixGivesItsOwnPaths();
     void checkerRunsFromItsCommand();
@@ -74,6 +76,8 @@ void TestInstall::layout_data()
     QTest::newRow("menu entry") << "/usr/share/applications/quorlin.desktop" << false;
     QTest::newRow("config menu entry") << "/usr/share/applications/quorlin-config.desktop" << false;
     QTest::newRow("autostart entry") << "/etc/xdg/autostart/quorlin.desktop" << false;
+    QTest::newRow("checker's manual") << "/usr/share/man/man1/quorlin.1.gz" << false;
+    QTest::newRow("config's manual") << "/usr/share/man/man1/quorlin-config.1.gz" << false;
 }
 
 void TestInstall::layout()
@@ -143,6 +147,31 @@ void TestInstall::entriesNameTheInstalledCommands()
     QCOMPARE(file.value(QStringLiteral("Icon")).toString(), QStringLiteral("quorlin"));
     QCOMPARE(file.value(QStringLiteral("NoDisplay"), false).toBool(), !inMenu);
     QVERIFY(QFileInfo::exists(staged(command)));
+}
+
+// On a desktop without a notification area the menu entry's actions are the
+// way to the menu's items, in the menu's order, each the command with its
+// option.
+void TestInstall::menuEntryActionsAreTheMenuItems()
+{
+    const QString entry = staged(QStringLiteral("/usr/share/applications/quorlin.desktop"));
+    const QString actions =
+        desktopEntryValue(entry, QStringLiteral("Desktop Entry"), QStringLiteral("Actions"));
+    QStringList names;
+    QStringList commands;
+    for (const QString &action : actions.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString group = QStringLiteral("Desktop Action ") + action;
+        names.append(desktopEntryValue(entry, group, QStringLiteral("Name")));
+        commands.append(desktopEntryValue(entry, group, QStringLiteral("Exec")));
+    }
+    QCOMPARE(names, QStringList({QStringLiteral("Debug"), QStringLiteral("About"),
+                                 QStringLiteral("Check Now"), QStringLiteral("Launch Config"),
+                                 QStringLiteral("Exit")}));
+    QCOMPARE(commands, QStringList({QStringLiteral("/usr/bin/quorlin --debug"),
+                                    QStringLiteral("/usr/bin/quorlin --about"),
+                                    QStringLiteral("/usr/bin/quorlin --check-now"),
+                                    QStringLiteral("/usr/bin/quorlin --launch-config"),
+                                    QStringLiteral("/usr/bin/quorlin --exit")}));
 }
 
 void TestInstall::entriesValidate()

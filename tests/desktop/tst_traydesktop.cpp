@@ -1,5 +1,6 @@
 #include "CheckerBench.h"
 #include "CloseChannel.h"
+#include "DesktopEntry.h"
 #include "Layout.h"
 #include "MessageBoxes.h"
 #include "StatusWindow.h"
@@ -33,6 +34,8 @@ private slots:
     void menuOpensWhileARunWaitsInItsPrompt();
     void realCheckerStartedBeforeThePanel();
     void noTrayKeepsTheCheckerReachable();
+    void menuEntryActionsReachTheChecker_data();
+    void menuEntryActionsReachTheChecker();
     void endOfSessionUnloadsAsExitDoes();
 
 private:
@@ -59,14 +62,15 @@ QString channelEntry(const QProcess &process)
 // Starts a checker program on the test's screen, its store and close-request
 // folder the current TestHome's; true once it listens for close requests.
 bool startChecker(QProcess &checker,
-                  const QString &program = QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"))
+                  const QString &program = QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"),
+                  const QStringList &arguments = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     checker.setProcessEnvironment(env);
     checker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     checker.setStandardOutputFile(QProcess::nullDevice());
-    checker.start(program, {});
+    checker.start(program, arguments);
     return checker.waitForStarted(10000) &&
            QTest::qWaitFor([&] { return QFileInfo::exists(channelEntry(checker)); }, 20000);
 }
@@ -322,6 +326,96 @@ void TestTrayDesktop::noTrayKeepsTheCheckerReachable()
 
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
     QVERIFY(endsCleanly(checker));
+}
+
+namespace
+{
+
+// The command line of the menu entry's action `action` ("debug"), or of the
+// entry itself when empty, with the built checker as its command.
+QStringList menuEntryCommand(const QString &action)
+{
+    const QString group = action.isEmpty() ? QStringLiteral("Desktop Entry")
+                                           : QStringLiteral("Desktop Action ") + action;
+    return desktopEntryValue(QStringLiteral(QUORLIN_MENU_ENTRY), group, QStringLiteral("Exec"))
+        .replace(QStringLiteral("@QUORLIN_CHECKER_EXEC@"),
+                 QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"))
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// Whether a window titled exactly `title` is mapped on the screen.
+bool windowShown(const QString &title)
+{
+    return !xdesktop::run(QStringLiteral("xdotool"),
+                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                           QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
+                .isEmpty();
+}
+
+} // namespace
+
+// On a desktop with no notification area, each action of the menu entry
+// reaches the running checker as its menu item would: the command hands it
+// over and ends with status 0, and the checker shows the window, asks the
+// question, starts config or ends. With none running, Debug starts one that
+// shows its status window; so does the entry itself with one running.
+void TestTrayDesktop::menuEntryActionsReachTheChecker_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Debug") << "debug" << true << "Debug Window";
+    QTest::newRow("About") << "about" << true << "About Quorlin";
+    QTest::newRow("Check Now") << "check-now" << true << "Question:";
+    QTest::newRow("Launch Config") << "launch-config" << true << "Quorlin Config";
+    QTest::newRow("Exit") << "exit" << true << QString();
+    QTest::newRow("the entry itself") << QString() << true << "Debug Window";
+    QTest::newRow("Debug, none running") << "debug" << false << "Debug Window";
+}
+
+void TestTrayDesktop::menuEntryActionsReachTheChecker()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, running);
+    QFETCH(QString, shown);
+    TestHome home;
+    Store store;
+    QVERIFY(storeOneAction(store));
+    QVERIFY(!xdesktop::trayOwned());
+    QProcess checker;
+    if (running) {
+        QVERIFY(startChecker(checker));
+        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(QStringLiteral("Quorlin")), 15000);
+    }
+    QStringList command = menuEntryCommand(action);
+    QVERIFY(!command.isEmpty());
+    QProcess chosen;
+    const QString program = command.takeFirst();
+    if (running) {
+        chosen.start(program, command);
+        QVERIFY(chosen.waitForFinished(10000));
+        QCOMPARE(chosen.exitCode(), 0);
+    } else {
+        QVERIFY(startChecker(chosen, program, command));
+    }
+
+    if (shown.isEmpty()) {
+        QVERIFY(endsCleanly(checker));
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(windowShown(shown), 20000);
+    if (shown == QStringLiteral("Quorlin Config")) {
+        const QString window = xdesktop::run(QStringLiteral("xdotool"),
+                                             {QStringLiteral("search"), QStringLiteral("--name"),
+                                              QStringLiteral("^Quorlin Config$")});
+        ::kill(pid_t(xdesktop::run(
+                         QStringLiteral("xdotool"),
+                         {QStringLiteral("getwindowpid"), window.section(QLatin1Char('\n'), 0, 0)})
+                         .toLongLong()),
+               SIGTERM);
+    }
+    QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    QVERIFY(endsCleanly(running ? checker : chosen));
 }
 
 // At log-off the session sends SIGTERM: the checker takes its icon out of the

@@ -306,8 +306,9 @@ void TestCloseChannel::eachStoreClosesItsOwnChecker()
 }
 
 // A later start of the checker of the same store, also from where the
-// runtime folder cannot be used (over ssh -X), hands its request to the one
-// that runs and ends with status 0; the first runs on, alone.
+// runtime folder cannot be used (over ssh -X) or no display is there, hands
+// its request to the one that runs and ends with status 0; the first runs
+// on, alone.
 void TestCloseChannel::laterStartHandsOver_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -317,6 +318,11 @@ void TestCloseChannel::laterStartHandsOver_data()
     QTest::newRow("--about") << QStringList{QStringLiteral("--about")} << true;
     QTest::newRow("--debug without the runtime folder")
         << QStringList{QStringLiteral("--debug")} << false;
+    // Over ssh: no display to connect to, which the hand-over never needs.
+    QTest::newRow("--check-now over ssh, no display")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"),
+                       QStringLiteral("--check-now")}
+        << false;
 }
 
 void TestCloseChannel::laterStartHandsOver()
@@ -327,6 +333,8 @@ void TestCloseChannel::laterStartHandsOver()
     QVERIFY(QFile::exists(entryOf(running->processId())));
     if (!withRuntime)
         qunsetenv("XDG_RUNTIME_DIR");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
     QProcess *later = startChecker(home->configDir(), arguments);
     QVERIFY(later->waitForFinished(10000));
     QCOMPARE(later->exitStatus(), QProcess::NormalExit);
