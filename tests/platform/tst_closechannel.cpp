@@ -13,7 +13,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -50,6 +55,49 @@ int closeFromAnotherThread(const QString &text, const std::function<bool()> &whi
     return confirmed;
 }
 
+// Connects to the socket `path` from a process running as `uid`, writes
+// `request` and returns what comes back within 2 s, up to the first line
+// break; the connection may also be dropped.
+QByteArray peerTalk(const QString &path, const QByteArray &request, uid_t uid)
+{
+    int answerPipe[2];
+    if (::pipe(answerPipe) != 0)
+        return "no pipe";
+    const QByteArray socketPath = QFile::encodeName(path);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(answerPipe[0]);
+        if (uid != ::geteuid() && (::setgid(uid) != 0 || ::setuid(uid) != 0))
+            ::_exit(3);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            ::_exit(4);
+        // A connection dropped at once is an answer too.
+        ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL);
+        pollfd ready{fd, POLLIN, 0};
+        char byte = 0;
+        while (::poll(&ready, 1, 2000) > 0 && ::read(fd, &byte, 1) == 1) {
+            if (::write(answerPipe[1], &byte, 1) != 1 || byte == '\n')
+                break;
+        }
+        ::_exit(0);
+    }
+    ::close(answerPipe[1]);
+    QByteArray answer;
+    char byte = 0;
+    while (::read(answerPipe[0], &byte, 1) == 1)
+        answer.append(byte);
+    ::close(answerPipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "client failed: " + QByteArray::number(WEXITSTATUS(status));
+    return answer;
+}
+
 } // namespace
 
 class TestCloseChannel : public QObject
@@ -74,6 +122,8 @@ private slots:
     void laterStartHandsOver_data();
     void laterStartHandsOver();
     void startsAtOnceLeaveOne();
+    void requestsOnTheGuard_data();
+    void requestsOnTheGuard();
     void titleMatching_data();
     void titleMatching();
 
@@ -367,6 +417,47 @@ void TestCloseChannel::startsAtOnceLeaveOne()
     QVERIFY(running);
     QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
     QVERIFY(running->waitForFinished(10000));
+}
+
+// The running checker takes only the requests it knows, and only from the
+// user's own processes: another user's, even with the folders opened to it,
+// is dropped unanswered, and a request with anything more is no request.
+void TestCloseChannel::requestsOnTheGuard_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("otherUser");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("exit") << QByteArray("exit\n") << false << QByteArray("taken\n");
+    QTest::newRow("another user's exit") << QByteArray("exit\n") << true << QByteArray();
+    QTest::newRow("unknown") << QByteArray("close\n") << false << QByteArray();
+    QTest::newRow("with a path") << QByteArray("launch-config /bin/sh\n") << false << QByteArray();
+    QTest::newRow("no line break") << QByteArray(200, 'x') << false << QByteArray();
+}
+
+void TestCloseChannel::requestsOnTheGuard()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, otherUser);
+    QFETCH(QByteArray, answer);
+    QProcess *checker = startChecker();
+    QVERIFY(QFile::exists(entryOf(checker->processId())));
+    const QString guard = closechannel::fallbackFolder() + QStringLiteral("/Quorlin-window");
+    if (otherUser) {
+        // Open the way to the entry from the test's own folder on, as a
+        // careless mode would.
+        const QString top = QFileInfo(home->configDir()).path();
+        for (QString path = closechannel::fallbackFolder(); path.startsWith(top);
+             path = QFileInfo(path).path())
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(guard).constData(), 0777), 0);
+    }
+    QCOMPARE(peerTalk(guard, request, otherUser ? 65534 : ::geteuid()), answer);
+    if (answer.isEmpty()) {
+        QVERIFY(!checker->waitForFinished(500));
+        QCOMPARE(closechannel::closeWindowsByTitle(QStringLiteral("Quorlin")), 1);
+    }
+    QVERIFY(checker->waitForFinished(10000));
+    QCOMPARE(checker->exitCode(), 0);
 }
 
 void TestCloseChannel::titleMatching_data()
