@@ -4,6 +4,7 @@
 #include "TestHome.h"
 
 #include <QDir>
+#include <QLocalServer>
 #include <QProcess>
 #include <QtTest>
 
@@ -25,9 +26,10 @@ void TestCommandLine::answeredWithoutRunning_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
+    QTest::addColumn<bool>("hungChecker");
     const auto refused = [](const char *row, const QStringList &arguments, const char *why) {
         QTest::newRow(row) << arguments << 2 << QString()
-                           << QStringLiteral("Quorlin: %1\n").arg(QLatin1String(why));
+                           << QStringLiteral("Quorlin: %1\n").arg(QLatin1String(why)) << false;
     };
     refused("unknown option", {QStringLiteral("--bogus")}, "Unknown option 'bogus'.");
     refused("unknown single-dash option", {QStringLiteral("-x")}, "Unknown option 'x'.");
@@ -41,12 +43,16 @@ void TestCommandLine::answeredWithoutRunning_data()
     refused("Qt's option without its value", {QStringLiteral("-platform")},
             "Missing value after '-platform'.");
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                             << QStringLiteral("Quorlin 1.6\n") << QString();
+                             << QStringLiteral("Quorlin 1.6\n") << QString() << false;
     QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << 0 << QStringLiteral("Quorlin 1.6\n")
-                        << QString();
+                        << QString() << false;
     // With no checker running, nothing starts that could end.
     QTest::newRow("exit with none running")
-        << QStringList{QStringLiteral("--exit")} << 0 << QString() << QString();
+        << QStringList{QStringLiteral("--exit")} << 0 << QString() << QString() << false;
+    // A checker that takes the connection and never answers (hung).
+    QTest::newRow("about, the checker hung")
+        << QStringList{QStringLiteral("--about")} << 1 << QString()
+        << QStringLiteral("Quorlin: the running checker did not take the request\n") << true;
 }
 
 void TestCommandLine::answeredWithoutRunning()
@@ -55,7 +61,13 @@ void TestCommandLine::answeredWithoutRunning()
     QFETCH(int, status);
     QFETCH(QString, out);
     QFETCH(QString, err);
+    QFETCH(bool, hungChecker);
     TestHome home;
+    QLocalServer hung;
+    if (hungChecker) {
+        QVERIFY(QDir().mkpath(closechannel::fallbackFolder()));
+        QVERIFY(hung.listen(closechannel::fallbackFolder() + QStringLiteral("/Quorlin-window")));
+    }
     Store store;
     QVERIFY(layout::append(store, QStringLiteral("Page"), QStringLiteral("http://127.0.0.1:9/"),
                            QStringLiteral("version 2.25")));
@@ -66,12 +78,13 @@ void TestCommandLine::answeredWithoutRunning()
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     checker.setProcessEnvironment(env);
     checker.start(QStringLiteral(QUORLIN_BIN_DIR "/Quorlin"), arguments);
-    QVERIFY(checker.waitForFinished(10000));
+    QVERIFY(checker.waitForFinished(20000));
     QCOMPARE(checker.exitStatus(), QProcess::NormalExit);
     QCOMPARE(checker.exitCode(), status);
     QCOMPARE(QString::fromLocal8Bit(checker.readAllStandardOutput()), out);
     QCOMPARE(QString::fromLocal8Bit(checker.readAllStandardError()), err);
     // Nothing ever listened for this store.
+    hung.close();
     for (const QString &folder : closechannel::folders())
         QVERIFY2(QDir(folder).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
                  qPrintable(folder));
