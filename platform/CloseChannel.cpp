@@ -4,7 +4,6 @@
 #include "Store.h"
 
 #include <QCryptographicHash>
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>

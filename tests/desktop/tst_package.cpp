@@ -98,7 +98,9 @@ void TestPackage::filesAreTheInstalledLayout()
         QStringLiteral("./usr/share/applications/quorlin.desktop"),
         QStringLiteral("./usr/share/applications/quorlin-config.desktop"),
         QStringLiteral("./usr/share/icons/hicolor/32x32/apps/quorlin.png"),
-        QStringLiteral("./usr/share/icons/hicolor/scalable/apps/quorlin.svg")};
+        QStringLiteral("./usr/share/icons/hicolor/scalable/apps/quorlin.svg"),
+        QStringLiteral("./usr/share/man/man1/quorlin.1.gz"),
+        QStringLiteral("./usr/share/man/man1/quorlin-config.1.gz")};
     QCOMPARE(files, expected);
 }
 
