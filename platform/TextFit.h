@@ -16,9 +16,9 @@ constexpr qreal SmallestPointSize = 7.0;
 constexpr qreal PointStep = 0.25;
 
 // The width the one-line text of a label, button, check box or frame caption
-// needs in the control's own font, with the control's margins: the
-// text's horizontal advance and what the style puts around it. 0 for a
-// control without such a text, a label that wraps among them.
+// needs in the control's own font, with the control's margins: the text's
+// horizontal advance and what the style puts around it. 0 for any other
+// control, for one without a text and for a label that wraps.
 int neededWidth(const QWidget *control);
 
 // The text of `control` is whole on screen: it needs no more than the
