@@ -1,6 +1,7 @@
 #include "CheckerAboutWindow.h"
 
 #include "Pictures.h"
+#include "TextFit.h"
 
 #include <QCloseEvent>
 
@@ -8,6 +9,7 @@ CheckerAboutWindow::CheckerAboutWindow(QWidget *parent) : QWidget(parent)
 {
     pictures::load();
     ui.setupUi(this);
+    textfit::fitTexts(this);
     ui.Image1->setPixmap(pictures::banner());
     setWindowIcon(pictures::programIcon());
     connect(ui.Command1, &QPushButton::clicked, this, &CheckerAboutWindow::closeAbout);

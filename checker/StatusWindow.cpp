@@ -4,6 +4,7 @@
 #include "Layout.h"
 #include "Pictures.h"
 #include "Store.h"
+#include "TextFit.h"
 
 #include <QCloseEvent>
 
@@ -11,6 +12,7 @@ StatusWindow::StatusWindow(const Store &store, const RunState &state, QWidget *p
     : QWidget(parent), store(store), state(state)
 {
     ui.setupUi(this);
+    textfit::fitTexts(this);
     setWindowIcon(pictures::programIcon());
     connect(ui.Command1, &QPushButton::clicked, this, &StatusWindow::closeDebug);
     load();

@@ -4,6 +4,7 @@
 #include "HelpTexts.h"
 #include "MouseOverHelp.h"
 #include "Prompts.h"
+#include "TextFit.h"
 #include "WindowPlacement.h"
 #include "ui_ActionEditor.h"
 
@@ -11,6 +12,7 @@ ActionEditor::ActionEditor(Store &store, EditorState &state, Prompts &prompts)
     : ui(std::make_unique<Ui::ActionEditor>()), store(store), state(state), prompts(prompts)
 {
     ui->setupUi(this);
+    textfit::fitTexts(this);
     placeInCentre(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &ActionEditor::cancel);

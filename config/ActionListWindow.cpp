@@ -10,6 +10,7 @@
 #include "Prompts.h"
 #include "Restart.h"
 #include "SettingsDialog.h"
+#include "TextFit.h"
 #include "WindowPlacement.h"
 #include "ui_ActionListWindow.h"
 
@@ -23,6 +24,7 @@ ActionListWindow::ActionListWindow(Prompts &prompts, QWidget *parent)
       programFolder(QCoreApplication::applicationDirPath())
 {
     ui->setupUi(this);
+    textfit::fitTexts(this);
     setWindowIcon(pictures::programIcon());
     placeInCentre(this);
 

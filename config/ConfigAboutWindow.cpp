@@ -1,6 +1,7 @@
 #include "ConfigAboutWindow.h"
 
 #include "Pictures.h"
+#include "TextFit.h"
 #include "Version.h"
 #include "WindowPlacement.h"
 #include "ui_ConfigAboutWindow.h"
@@ -11,6 +12,7 @@ ConfigAboutWindow::ConfigAboutWindow() : ui(std::make_unique<Ui::ConfigAboutWind
     pictures::load();
     ui->setupUi(this);
     ui->Label1->setText(ui->Label1->text() + QStringLiteral(QUORLIN_VERSION));
+    textfit::fitTexts(this);
     placeInCentre(this);
 
     // Close About: back to the action list.

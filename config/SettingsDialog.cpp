@@ -6,6 +6,7 @@
 #include "Prompts.h"
 #include "SettingsEditing.h"
 #include "Store.h"
+#include "TextFit.h"
 #include "WindowPlacement.h"
 #include "ui_SettingsDialog.h"
 
@@ -13,6 +14,7 @@ SettingsDialog::SettingsDialog(Store &store, EditorState &state, Prompts &prompt
     : ui(std::make_unique<Ui::SettingsDialog>()), store(store), state(state), prompts(prompts)
 {
     ui->setupUi(this);
+    textfit::fitTexts(this);
     placeInCentre(this);
 
     // stateChanged comes only when the value really changes, whether the user

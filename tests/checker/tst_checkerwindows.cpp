@@ -97,6 +97,8 @@ void TestCheckerWindows::statusLayout()
     StatusWindow form(store, state);
     QCOMPARE(form.size(), QSize(306, 331));
     QCOMPARE(form.ui.Label3->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    // The top line takes the whole width, which its text needs.
+    QCOMPARE(form.ui.Label3->geometry(), QRect(0, 6, 306, 17));
     QCOMPARE(form.ui.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(firstInTabOrder(&form), form.ui.Text1);
     // Top to bottom: Label3, Label1, Label2, Label4, Label5, Text1, Command1.
