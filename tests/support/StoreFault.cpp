@@ -62,13 +62,11 @@ StoreFault::~StoreFault()
         QFile::remove(folder);
         QDir().rename(folder + MovedAside, folder);
     }
-    if (kind == NamedPipe || kind == LinkToZero || kind == LinkToNull || kind == FolderInPlace) {
-        const QString file = Store::defaultFilePath();
-        if (set)
-            ::remove(QFile::encodeName(file).constData());
-        if (fileMoved)
-            QFile::rename(file + MovedAside, file);
-    }
+    const QString file = Store::defaultFilePath();
+    if (fileReplaced)
+        ::remove(QFile::encodeName(file).constData());
+    if (fileMoved)
+        QFile::rename(file + MovedAside, file);
 }
 
 QString StoreFault::how() const
@@ -114,18 +112,15 @@ bool StoreFault::replaceFile()
         fileMoved = true;
     }
     const QByteArray name = QFile::encodeName(file);
-    switch (kind) {
-    case NamedPipe:
-        return ::mkfifo(name.constData(), 0600) == 0;
-    case LinkToZero:
-        return ::symlink("/dev/zero", name.constData()) == 0;
-    case LinkToNull:
-        return ::symlink("/dev/null", name.constData()) == 0;
-    case FolderInPlace:
-        return ::mkdir(name.constData(), 0700) == 0;
-    default:
-        return false;
-    }
+    if (kind == NamedPipe)
+        fileReplaced = ::mkfifo(name.constData(), 0600) == 0;
+    else if (kind == LinkToZero)
+        fileReplaced = ::symlink("/dev/zero", name.constData()) == 0;
+    else if (kind == LinkToNull)
+        fileReplaced = ::symlink("/dev/null", name.constData()) == 0;
+    else
+        fileReplaced = ::mkdir(name.constData(), 0700) == 0;
+    return fileReplaced;
 }
 
 // The holder takes the lock as every writer does, says so, and then hangs.

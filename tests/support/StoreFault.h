@@ -54,8 +54,9 @@ private:
     QString folder;
     Kind kind;
     bool set = false;
-    // The store file was there and is moved aside.
+    // The store file was there and is moved aside; something else is in its place.
     bool fileMoved = false;
+    bool fileReplaced = false;
     std::unique_ptr<FullDisk> disk;
     std::unique_ptr<FileSizeCap> cap;
     std::unique_ptr<QProcess> holder;
