@@ -27,7 +27,7 @@ QString nameRefusal(const Store &store, const EditorState &state, const QString 
 {
     if (description == layout::ActionList || description == layout::Settings)
         return ReservedName;
-    if (layout::positionOf(store, description, state.actionCount) != 0)
+    if (layout::positionOf(store.current(), description, state.actionCount) != 0)
         return NameInUse;
     return {};
 }

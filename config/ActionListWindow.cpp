@@ -115,7 +115,7 @@ void ActionListWindow::modifyAction()
     }
     ActionEditor *window = editor();
     window->setWindowTitle(editing::ModifyCaption);
-    window->fill(layout::actionNamed(settingsStore, row));
+    window->fill(layout::actionNamed(settingsStore.current(), row));
     openSecondary(window);
 }
 
@@ -186,7 +186,7 @@ void ActionListWindow::discard(std::unique_ptr<SecondaryWindow> window)
 
 void ActionListWindow::loadList()
 {
-    const QStringList descriptions = layout::actions(settingsStore);
+    const QStringList descriptions = layout::actions(settingsStore.current());
     editorState.actionCount = static_cast<qint16>(descriptions.size());
     ui->List1->addItems(descriptions);
 }

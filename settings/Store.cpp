@@ -187,14 +187,14 @@ qint64 nanoseconds(const struct timespec &time)
     return time.tv_sec * 1000000000LL + time.tv_nsec;
 }
 
-// Reads the open file `fd` of about `size` bytes to its end; false on a read error.
-bool readRest(int fd, qint64 size, QByteArray &text)
+// Reads the first `size` bytes of the open file `fd`: what it held when it
+// was opened, however it grows meanwhile; less when it shrank. False on a
+// read error.
+bool readUpTo(int fd, qint64 size, QByteArray &text)
 {
-    text.resize(qMax<qint64>(size, 0) + 1);
+    text.resize(qMax<qint64>(size, 0));
     qsizetype done = 0;
-    for (;;) {
-        if (done == text.size())
-            text.resize(text.size() * 2);
+    while (done < text.size()) {
         const ssize_t got = ::read(fd, text.data() + done, size_t(text.size() - done));
         if (got < 0 && errno == EINTR)
             continue;
@@ -349,25 +349,23 @@ Store::Stamp Store::stampOf(const struct stat &info)
             nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
 }
 
-bool Store::refresh(Lookup lookup) const
+bool Store::refresh() const
 {
     struct stat info {
     };
-    if (lookup == Lookup::KeptVersion && loaded && keptIsTheFile && ::fstat(kept, &info) == 0 &&
-        info.st_nlink > 0 && stampOf(info) == stamp)
-        return true;
     if (::stat(encodedPath.constData(), &info) != 0) {
+        const bool absent = errno == ENOENT || errno == ENOTDIR;
         forget();
         contents = {};
         stamp = {};
-        loaded = errno == ENOENT || errno == ENOTDIR;
+        loaded = absent;
         return loaded;
     }
     if (loaded && stampOf(info) == stamp)
         return true;
     forget();
     QByteArray text;
-    if (!keepCurrentVersion() || !readRest(kept, stamp.size, text)) {
+    if (!S_ISREG(info.st_mode) || !keepCurrentVersion() || !readUpTo(kept, stamp.size, text)) {
         forget();
         return false;
     }
@@ -376,21 +374,21 @@ bool Store::refresh(Lookup lookup) const
     return true;
 }
 
+// A named pipe would wait for a writer, and a device may never end: the file
+// is opened without waiting, and only a plain file is read.
 bool Store::keepCurrentVersion() const
 {
-    const int fd = ::open(encodedPath.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(encodedPath.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     struct stat info {
     };
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
         return false;
     }
     kept = fd;
     stamp = stampOf(info);
-    struct stat entry {
-    };
-    keptIsTheFile = ::lstat(encodedPath.constData(), &entry) == 0 && !S_ISLNK(entry.st_mode);
     return true;
 }
 
@@ -400,7 +398,6 @@ void Store::forget() const
     if (kept >= 0)
         ::close(kept);
     kept = -1;
-    keptIsTheFile = false;
 }
 
 QString Store::read(const QString &section, const QString &key, const QString &fallback) const
@@ -411,7 +408,7 @@ QString Store::read(const QString &section, const QString &key, const QString &f
 const StoreReading &Store::current() const
 {
     static const storefile::Contents unreadable;
-    refresh(Lookup::KeptVersion);
+    refresh();
     return loaded ? contents : unreadable;
 }
 
@@ -458,14 +455,15 @@ bool Store::removeSection(const QString &section)
 // the version it read last is still in place, changes its contents, and writes
 // the whole new text once into a private copy beside the file, which replaces
 // the file only once every byte of it is on the disk. A store file that is a
-// symbolic link has its target replaced; one the user may not write stays as
-// it is.
+// symbolic link has its target replaced; one the user may not write, and a
+// path that holds no plain file (a named pipe, a device, a folder), stay as
+// they are.
 bool Store::edit(const std::function<Edit(storefile::Contents &)> &change)
 {
     if (!prepareFolder())
         return false;
     const FolderLock lock(path);
-    if (!lock.isHeld() || !refresh(Lookup::ByName))
+    if (!lock.isHeld() || !refresh())
         return false;
     const Edit done = change(contents);
     if (done != Edit::Changed)

@@ -29,9 +29,11 @@ public:
     // A stored empty value reads as the empty string. Never creates anything.
     QString read(const QString &section, const QString &key,
                  const QString &fallback = {}) const override;
-    // The store as the file holds it now, looked at once: reads through it
-    // all come from that one version, as long as nothing is read or written
-    // through the store itself meanwhile. Empty when the file cannot be read.
+    // The store as the file at its path holds it now, looked at once: reads
+    // through it all come from that one version, as long as nothing is read
+    // or written through the store itself meanwhile. Empty when the file
+    // cannot be read. Each look, as each read() above, finds the file by its
+    // path anew: a caller that reads many keys reads them through one look.
     const StoreReading &current() const;
     // Stores the value, creating section and key as needed. False when the
     // file could not be written.
@@ -115,25 +117,16 @@ private:
     // What an edit of the contents did.
     enum class Edit { Refused, Unchanged, Changed };
 
-    // How a read finds out whether the file changed since the contents were read.
-    enum class Lookup {
-        // Asks the version read last, which the store keeps open: while it is
-        // still linked and unchanged, it is still the file's current version,
-        // since every save renames a new version over it, which unlinks it,
-        // and a hand edit changes its size or times, as a rename away does its
-        // change time. Cheaper than a lookup by name, for the many reads of a
-        // run. A store file that is a symbolic link, which can be pointed
-        // elsewhere without touching either file, is always looked up by name.
-        KeptVersion,
-        // Looks the file up by its name, as a writer does under the lock, so
-        // that no change of the folders or links on the way is missed.
-        ByName,
-    };
-    // Brings the cached contents up to the file's current version. False
-    // when the file exists but cannot be read.
-    bool refresh(Lookup lookup) const;
-    // Opens the version of the file now in place and keeps it as the one the
-    // contents stand for. False when it cannot be opened.
+    // Brings the cached contents up to the version of the file now at the
+    // store's path: the path is looked up anew each time, so that a folder or
+    // a link on the way that was moved or pointed elsewhere since the last
+    // look is seen. False when something is there but cannot be read as the
+    // store: a file the user may not read, or no plain file at all (a named
+    // pipe, a device, a folder).
+    bool refresh() const;
+    // Opens the version of the file now in place, without waiting for
+    // anything, and keeps it as the one the contents stand for. False when
+    // it cannot be opened or is no plain file.
     bool keepCurrentVersion() const;
     // One change of the file under the writers' lock: `change` edits its
     // contents, and the file is rewritten whole when they changed.
@@ -145,10 +138,10 @@ private:
 
     QString path;
     QByteArray encodedPath;
-    // The open version of the file the contents were read from.
+    // The open version of the file the contents were read from. Kept open,
+    // it keeps its inode number from going to a file made after it, so that
+    // a file at the path with the same stamp is this very version.
     mutable int kept = -1;
-    // The store's file name is the kept version's own, not a symbolic link to it.
-    mutable bool keptIsTheFile = false;
     mutable storefile::Contents contents;
     mutable Stamp stamp;
     mutable bool loaded = false;

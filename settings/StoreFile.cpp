@@ -600,6 +600,19 @@ QString unescapeSection(const QString &escaped)
     return section;
 }
 
+namespace
+{
+
+// The section of the keys under a header that names none ("[]", "[ ]", a
+// lone "["). QSettings gives such keys names that begin with '/', which no
+// read of a section's key finds: they are kept apart, not put among the keys
+// outside any section, and written back under "[]" as they were, where
+// QSettings again finds none of them. No section the programs read or write
+// has a '/' in its name.
+const QString Nameless = QStringLiteral("/");
+
+} // namespace
+
 Contents Contents::parse(const QByteArray &file)
 {
     Contents contents;
@@ -619,6 +632,13 @@ Contents Contents::parse(const QByteArray &file)
     // first section belong to none, unless they hold a '/' themselves.
     QString group;
     bool inGroup = false;
+    // The one section the lines' keys go into; none when the group's name
+    // holds a '/' or there is no group.
+    const auto groupSection = [&]() -> Section * {
+        if (!inGroup || group.contains(u'/'))
+            return nullptr;
+        return &contents.section(group.isEmpty() ? Nameless : group);
+    };
     Section *current = nullptr;
     for (qsizetype at = 0; at < text.size();) {
         QString name;
@@ -669,7 +689,7 @@ Contents Contents::parse(const QByteArray &file)
                 group = QString::fromLatin1(name.sliced(1));
             else
                 group = nameFrom(name);
-            current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
+            current = groupSection();
         } else if (equals >= 0) {
             const QString key = nameFrom(line.sliced(start, equals - start).trimmed());
             const QByteArrayView spelled =
@@ -688,7 +708,7 @@ Contents Contents::parse(const QByteArray &file)
             contents.section(slash < 0 ? QString() : full.left(slash))
                 .set(full.mid(slash + 1), value, depth);
             // Sections may have moved in memory.
-            current = inGroup && !group.contains(u'/') ? &contents.section(group) : nullptr;
+            current = groupSection();
         }
     }
     return contents;
@@ -769,7 +789,9 @@ QByteArray Contents::text() const
         }
         QByteArray header;
         appendName(section.name, header);
-        if (header.isEmpty())
+        if (section.name == Nameless)
+            out += "[]\n";
+        else if (header.isEmpty())
             out += "[General]\n";
         else if (header.compare("general", Qt::CaseInsensitive) == 0)
             out.append("[%").append(header).append("]\n");

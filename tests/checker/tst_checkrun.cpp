@@ -5,6 +5,8 @@
 #include "Store.h"
 #include "TestHome.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTest>
 #include <memory>
@@ -55,6 +57,7 @@ private slots:
     void error404PromptsAtOnce();
     void noConnection();
     void valuesAreReadBeforeEveryDownload();
+    void nextRunChecksTheListOfTheFolderPutInPlace();
     void inProgressBeforeTheFirstDownload();
 
     void dialUpGates_data();
@@ -336,6 +339,29 @@ void TestCheckRun::valuesAreReadBeforeEveryDownload()
     };
     run->request();
     QCOMPARE(fetcher->fetched, (QStringList{a, moved}));
+    QVERIFY(boxes->boxes.isEmpty());
+}
+
+// Between two runs the store's folder is moved aside and another, with
+// another list, put in its place: the next run checks the new list.
+void TestCheckRun::nextRunChecksTheListOfTheFolderPutInPlace()
+{
+    addAction(QStringLiteral("A"), QStringLiteral("http://a/"), QStringLiteral("x"));
+    fetcher->pages[QStringLiteral("http://a/")] = {page(QStringLiteral("x"))};
+    fetcher->pages[QStringLiteral("http://b/")] = {page(QStringLiteral("x"))};
+    run->state.alwaysMode = true;
+    run->state.dailyLimit = 0;
+    run->request();
+    QCOMPARE(fetcher->fetched, QStringList{QStringLiteral("http://a/")});
+
+    const QString folder = QFileInfo(store->filePath()).absolutePath();
+    QVERIFY(QDir().rename(folder, folder + QStringLiteral(".old")));
+    Store restored;
+    QVERIFY(layout::append(restored, QStringLiteral("B"), QStringLiteral("http://b/"),
+                           QStringLiteral("x")));
+    run->request();
+    QCOMPARE(fetcher->fetched,
+             (QStringList{QStringLiteral("http://a/"), QStringLiteral("http://b/")}));
     QVERIFY(boxes->boxes.isEmpty());
 }
 

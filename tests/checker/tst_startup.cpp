@@ -4,12 +4,14 @@
 #include "ScriptedPrompts.h"
 #include "SplashWindow.h"
 #include "StartupOptions.h"
+#include "StoreFault.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 #include <algorithm>
+#include <memory>
 
 class TestStartup : public HomeTest
 {
@@ -146,18 +148,30 @@ void TestStartup::modeEnablesTwoTimers()
 void TestStartup::emptyListRefusesToRun_data()
 {
     QTest::addColumn<bool>("laterEntry");
-    QTest::newRow("empty store") << false;
+    // Something in place of the store file, which has entry 1; none when -1.
+    QTest::addColumn<int>("inPlace");
+    QTest::newRow("empty store") << false << -1;
     // Only key "1" counts.
-    QTest::newRow("entry 2 without entry 1") << true;
+    QTest::newRow("entry 2 without entry 1") << true << -1;
+    // A store that cannot be read holds no actions.
+    QTest::newRow("store file a named pipe") << true << int(StoreFault::NamedPipe);
+    QTest::newRow("store file a link to /dev/zero") << true << int(StoreFault::LinkToZero);
 }
 
 void TestStartup::emptyListRefusesToRun()
 {
     QFETCH(bool, laterEntry);
+    QFETCH(int, inPlace);
     CheckerBench bench;
     QVERIFY(bench.store.write(layout::Settings, layout::Fw, QStringLiteral("1")));
     if (laterEntry)
         QVERIFY(bench.store.write(layout::ActionList, QStringLiteral("2"), QStringLiteral("B")));
+    std::unique_ptr<StoreFault> unreadable;
+    if (inPlace >= 0) {
+        QVERIFY(bench.store.write(layout::ActionList, QStringLiteral("1"), QStringLiteral("A")));
+        unreadable = std::make_unique<StoreFault>(StoreFault::Kind(inPlace));
+        QVERIFY(unreadable->isSet());
+    }
 
     ScriptedPrompts &script = bench.prompts;
     bool splashShown = false;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,10 +44,13 @@ inline void fill(const QStringList &descriptions)
     }
 }
 
-// Every key of the store file as "section/key" -> value.
+// Every key of the store file as "section/key" -> value. Nothing when the
+// store's path holds no plain file, which QSettings might wait on for ever.
 inline QMap<QString, QString> storeContents()
 {
     QMap<QString, QString> contents;
+    if (!QFileInfo(Store::defaultFilePath()).isFile())
+        return contents;
     QSettings settings(Store::defaultFilePath(), QSettings::IniFormat);
     for (const QString &key : settings.allKeys())
         contents.insert(key, settings.value(key).toString());
@@ -90,9 +94,12 @@ inline void type(ActionEditor *editor, const QString &description, const QString
     child<QLineEdit>(editor, QStringLiteral("Text3"))->setText(check);
 }
 
-// The store file as it lies on disk; empty when there is none.
+// The store file as it lies on disk; empty when there is none, or when the
+// store's path holds no plain file.
 inline QByteArray storeBytes()
 {
+    if (!QFileInfo(Store::defaultFilePath()).isFile())
+        return {};
     QFile file(Store::defaultFilePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -435,6 +435,9 @@ void TestActionEditor::failedSaveIsReported_data()
     QTest::newRow("rename, room for one key")
         << false << "b and more" << int(StoreFault::LittleRoom);
     QTest::newRow("add, lock held") << true << "n" << int(StoreFault::LockHeld);
+    QTest::newRow("add, store file a named pipe") << true << "n" << int(StoreFault::NamedPipe);
+    QTest::newRow("modify, store file a link to /dev/zero")
+        << false << "b" << int(StoreFault::LinkToZero);
 }
 
 // Accept is saved whole or not at all: the store file stays byte for byte as

@@ -26,6 +26,7 @@ class TestActionList : public HomeTest
 
 private slots:
     void windowDesign();
+    void emptyStoreShowsEmptyList_data();
     void emptyStoreShowsEmptyList();
     void listEndsAtFirstEmptyKey_data();
     void listEndsAtFirstEmptyKey();
@@ -72,8 +73,25 @@ void TestActionList::windowDesign()
     QVERIFY(qAbs(listWindow.geometry().center().y() - area.center().y()) <= 1);
 }
 
+void TestActionList::emptyStoreShowsEmptyList_data()
+{
+    // Something in place of the store file, which holds an action; none when -1.
+    QTest::addColumn<int>("inPlace");
+    QTest::newRow("no store file") << -1;
+    // A store that cannot be read holds no actions.
+    QTest::newRow("store file a named pipe") << int(StoreFault::NamedPipe);
+    QTest::newRow("store file a link to /dev/zero") << int(StoreFault::LinkToZero);
+}
+
 void TestActionList::emptyStoreShowsEmptyList()
 {
+    QFETCH(int, inPlace);
+    std::unique_ptr<StoreFault> unreadable;
+    if (inPlace >= 0) {
+        fill({QStringLiteral("a")});
+        unreadable = std::make_unique<StoreFault>(StoreFault::Kind(inPlace));
+        QVERIFY(unreadable->isSet());
+    }
     ActionListWindow listWindow(*script);
     QCOMPARE(rows(listWindow), QStringList());
     QCOMPARE(listWindow.state().actionCount, qint16(0));

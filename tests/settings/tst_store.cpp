@@ -19,6 +19,16 @@ static int modeOf(const QString &path)
     return static_cast<int>(info.st_mode & 0777);
 }
 
+// Every key QSettings reads from the file, as "section/key" -> its text.
+static QMap<QString, QString> readByQSettings(const QString &path)
+{
+    QMap<QString, QString> values;
+    const QSettings settings(path, QSettings::IniFormat);
+    for (const QString &key : settings.allKeys())
+        values.insert(key, settings.value(key).toString());
+    return values;
+}
+
 // Every entry of a folder but "." and "..", by name.
 static QStringList filesIn(const QString &folder)
 {
@@ -46,6 +56,8 @@ private slots:
     void valuesRoundTrip_data();
     void valuesRoundTrip();
     void handEditedListReadsAsText();
+    void handEditedHeadersReadAsQSettingsReadsThem_data();
+    void handEditedHeadersReadAsQSettingsReadsThem();
     void namesAreCaseSensitive();
     void writeToUnwritableFolderFails();
     void writeIsSeenByAnotherProcess();
@@ -264,6 +276,50 @@ void TestStore::handEditedListReadsAsText()
     QCOMPARE(Store().read(QStringLiteral("p"), QStringLiteral("Check")), QStringLiteral("a, b"));
 }
 
+// Headers typed by hand, beside keys outside any section and in a section.
+void TestStore::handEditedHeadersReadAsQSettingsReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("[] before a section") << QByteArray("[]\nURL=x\n[p]\nURL=y\n");
+    QTest::newRow("[ ] before a section") << QByteArray("[ ]\nURL=x\n[p]\nURL=y\n");
+    QTest::newRow("[] between a section's lines")
+        << QByteArray("[p]\nURL=y\n[]\nCheck=x\n[p]\nNR=1\n");
+    QTest::newRow("[] after keys outside any section")
+        << QByteArray("URL=top\n[]\nURL=x\n[p]\nURL=y\n");
+    QTest::newRow("[] before a section's key spelled whole")
+        << QByteArray("[]\np\\Check=x\n[p]\nURL=y\n");
+    QTest::newRow("[] and [ ] twice, apart") << QByteArray("[]\nA=1\n[p]\nURL=y\n[ ]\nB=2\n");
+    QTest::newRow("a lone [") << QByteArray("[\nURL=x\n[p]\nURL=y\n");
+    QTest::newRow("[General]") << QByteArray("[General]\nURL=g\n[p]\nURL=y\n");
+}
+
+// The store reads every key of a section as QSettings reads it, and a save
+// leaves QSettings reading the same keys, the one written added.
+void TestStore::handEditedHeadersReadAsQSettingsReadsThem()
+{
+    QFETCH(QByteArray, text);
+    QVERIFY(QDir().mkpath(home->configDir() + QStringLiteral("/QL")));
+    QFile file(home->storeFile());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const QMap<QString, QString> before = readByQSettings(home->storeFile());
+    const Store store;
+    for (auto value = before.cbegin(); value != before.cend(); ++value) {
+        const QStringList names = value.key().split(u'/');
+        if (names.size() == 2 && !names.first().isEmpty())
+            QCOMPARE(store.read(Store::unescapeSection(names.first()), names.last()),
+                     value.value());
+    }
+    QCOMPARE(store.read(QStringLiteral("p"), QStringLiteral("Check")),
+             before.value(QStringLiteral("p/Check")));
+
+    QVERIFY(Store().write(QStringLiteral("!Settings"), QStringLiteral("FW"), QStringLiteral("1")));
+    QMap<QString, QString> after = readByQSettings(home->storeFile());
+    QCOMPARE(after.take(QStringLiteral("!Settings/FW")), QStringLiteral("1"));
+    QCOMPARE(after, before);
+    QCOMPARE(store.read(QStringLiteral("p"), QStringLiteral("URL")), QStringLiteral("y"));
+}
+
 void TestStore::namesAreCaseSensitive()
 {
     Store store;
@@ -297,8 +353,10 @@ void TestStore::writeIsSeenByAnotherProcess()
              QStringLiteral("value-0"));
 }
 
-// Each way the file can change after a store has read it; the change shows at
-// the store's next read, though nothing of it went through the store.
+// Each way the file at the store's path can change after a store has read
+// it, the file itself or a folder or link on the way; the change shows at the
+// next read of that store and of a fresh one, though nothing of it went
+// through a store.
 void TestStore::nextReadSeesTheFileChanged_data()
 {
     QTest::addColumn<QString>("how");
@@ -314,24 +372,40 @@ void TestStore::nextReadSeesTheFileChanged_data()
                              << "";
     QTest::newRow("link pointed elsewhere") << "relinked"
                                             << "value-2";
+    // The folder moved aside and another put in its place: the file read is
+    // still linked and unchanged, in the folder moved aside.
+    QTest::newRow("folder renamed and replaced") << "folder replaced"
+                                                 << "value-2";
+    // The folder a link that a dotfile manager points elsewhere.
+    QTest::newRow("folder link pointed elsewhere") << "folder relinked"
+                                                   << "value-2";
 }
 
 void TestStore::nextReadSeesTheFileChanged()
 {
     QFETCH(QString, how);
     QFETCH(QString, expected);
-    const QString folder = home->configDir() + QStringLiteral("/QL");
-    QVERIFY(QDir().mkpath(folder));
+    const QString config = home->configDir();
+    const QString folder = config + QStringLiteral("/QL");
     const auto writeFile = [](const QString &path, const QByteArray &text) {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
     };
-    QVERIFY(writeFile(folder + "/first.ini", "[p]\nURL=value-1\n"));
-    QVERIFY(writeFile(folder + "/second.ini", "[p]\nURL=value-2\n"));
-    if (how == "relinked")
-        QVERIFY(QFile::link("first.ini", home->storeFile()));
+    const auto link = [](const char *target, const QString &name) {
+        return ::symlink(target, QFile::encodeName(name).constData()) == 0;
+    };
+    // Two versions of the file, each in a folder of its own.
+    QVERIFY(QDir().mkpath(config + "/first") && QDir().mkpath(config + "/second"));
+    QVERIFY(writeFile(config + "/first/QL.ini", "[p]\nURL=value-1\n"));
+    QVERIFY(writeFile(config + "/second/QL.ini", "[p]\nURL=value-2\n"));
+    if (how == "folder relinked")
+        QVERIFY(link("first", folder));
     else
-        QVERIFY(QFile::copy(folder + "/first.ini", home->storeFile()));
+        QVERIFY(QDir().mkpath(folder));
+    if (how == "relinked")
+        QVERIFY(link("../first/QL.ini", home->storeFile()));
+    else if (how != "folder relinked")
+        QVERIFY(QFile::copy(config + "/first/QL.ini", home->storeFile()));
     const Store store;
     QCOMPARE(store.read("p", "URL"), "value-1");
 
@@ -341,12 +415,19 @@ void TestStore::nextReadSeesTheFileChanged()
         QVERIFY(writeFile(home->storeFile(), "[p]\nURL=value-22\n"));
     else if (how == "renamed")
         QVERIFY(QFile::rename(home->storeFile(), home->storeFile() + "~") &&
-                QFile::copy(folder + "/second.ini", home->storeFile()));
+                QFile::copy(config + "/second/QL.ini", home->storeFile()));
     else if (how == "removed")
         QVERIFY(QFile::remove(home->storeFile()));
+    else if (how == "relinked")
+        QVERIFY(QFile::remove(home->storeFile()) && link("../second/QL.ini", home->storeFile()));
+    else if (how == "folder replaced")
+        QVERIFY(QDir().rename(folder, folder + ".old") &&
+                QDir().rename(config + "/second", folder));
     else
-        QVERIFY(QFile::remove(home->storeFile()) && QFile::link("second.ini", home->storeFile()));
+        QVERIFY(QFile::remove(folder) && link("second", folder));
     QCOMPARE(store.read("p", "URL"), expected);
+    QCOMPARE(store.current().read("p", "URL"), expected);
+    QCOMPARE(Store().read("p", "URL"), expected);
 }
 
 void TestStore::twoProcessesWritingKeepAllKeys()

@@ -33,6 +33,8 @@ private slots:
     void handMadeListReadsWhole();
     void failedWriteLeavesNoTrace_data();
     void failedWriteLeavesNoTrace();
+    void pathThatIsNoPlainFileIsUnreadable_data();
+    void pathThatIsNoPlainFileIsUnreadable();
     void checkRunGoesOnWithoutItsDate_data();
     void checkRunGoesOnWithoutItsDate();
     void fullDiskIsAnAccessError();
@@ -76,6 +78,17 @@ QPair<quint64, uint> identity(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {0, 0};
     return {quint64(info.st_ino), uint(info.st_mode & 07777)};
+}
+
+// What a path itself is, not followed if it is a link: its inode, its type
+// and mode, and the target it names if it is a link.
+QPair<QPair<quint64, uint>, QString> entryOf(const QString &path)
+{
+    struct stat info {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {{quint64(info.st_ino), uint(info.st_mode)}, QFileInfo(path).symLinkTarget()};
 }
 
 // This process's threads and open descriptors.
@@ -269,6 +282,66 @@ void TestStoreFaults::failedWriteLeavesNoTrace()
     figures::add(QStringLiteral("unwritable"),
                  {how, QStringLiteral("store: write, append, remove report failure"),
                   QStringLiteral("nothing read back, nothing saved later, file unchanged")});
+}
+
+void TestStoreFaults::pathThatIsNoPlainFileIsUnreadable_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("named pipe") << int(StoreFault::NamedPipe);
+    QTest::newRow("link to /dev/zero") << int(StoreFault::LinkToZero);
+    QTest::newRow("link to /dev/null") << int(StoreFault::LinkToNull);
+    QTest::newRow("folder") << int(StoreFault::FolderInPlace);
+}
+
+// Whatever stands at the store's path in place of a plain file reads, at
+// once, as a store that cannot be read, by a store that read the file before
+// and by a fresh one; every write fails at once, and the path, and what a link
+// there points to, are left as they are. Nothing waits for a writer of a pipe,
+// nor reads a device that never ends.
+void TestStoreFaults::pathThatIsNoPlainFileIsUnreadable()
+{
+    QFETCH(int, fault);
+    Store longLived;
+    QVERIFY(layout::append(longLived, QStringLiteral("a"), QStringLiteral("http://h/a.html"),
+                           QStringLiteral("check a")));
+    QCOMPARE(layout::actions(longLived.current()), QStringList{QStringLiteral("a")});
+    auto broken = std::make_unique<StoreFault>(StoreFault::Kind(fault));
+    QVERIFY(broken->isSet());
+    const auto entry = entryOf(home->storeFile());
+    const auto devices =
+        qMakePair(entryOf(QStringLiteral("/dev/zero")), entryOf(QStringLiteral("/dev/null")));
+    const QStringList files = QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                       QDir::Hidden | QDir::System);
+
+    QElapsedTimer clock;
+    clock.start();
+    Store fresh;
+    for (Store *store : {&longLived, &fresh}) {
+        QCOMPARE(layout::actions(store->current()), QStringList());
+        QCOMPARE(store->read(QStringLiteral("a"), layout::Url), QString());
+        QCOMPARE(store->read(layout::Settings, layout::Limit, QStringLiteral("1")),
+                 QStringLiteral("1"));
+        QVERIFY(!store->write(layout::Settings, layout::CheckDate, QStringLiteral("03-07-2024")));
+        QVERIFY(!layout::append(*store, QStringLiteral("b"), QStringLiteral("http://h/b.html"),
+                                QStringLiteral("check b")));
+        QVERIFY(!store->removeSection(QStringLiteral("a")));
+    }
+    QVERIFY2(clock.elapsed() < 1000, "a read or a write waited");
+    QCOMPARE(entryOf(home->storeFile()), entry);
+    QCOMPARE(qMakePair(entryOf(QStringLiteral("/dev/zero")), entryOf(QStringLiteral("/dev/null"))),
+             devices);
+    QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                      QDir::System),
+             files);
+
+    // The file back in its place, the long-lived store reads it again.
+    const QString how = broken->how();
+    broken.reset();
+    QCOMPARE(layout::actions(longLived.current()), QStringList{QStringLiteral("a")});
+    QCOMPARE(longLived.read(QStringLiteral("a"), layout::Url), QStringLiteral("http://h/a.html"));
+    figures::add(QStringLiteral("unwritable"),
+                 {how, QStringLiteral("store: read, write, append, remove"),
+                  QStringLiteral("reads as unreadable, every write fails at once, path kept")});
 }
 
 void TestStoreFaults::checkRunGoesOnWithoutItsDate_data()

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -38,6 +41,12 @@ StoreFault::StoreFault(Kind kind, qint64 room)
     case ReadOnlyFile:
         set = QFile::setPermissions(Store::defaultFilePath(), ReadOnly);
         break;
+    case NamedPipe:
+    case LinkToZero:
+    case LinkToNull:
+    case FolderInPlace:
+        set = replaceFile();
+        break;
     }
 }
 
@@ -53,6 +62,11 @@ StoreFault::~StoreFault()
         QFile::remove(folder);
         QDir().rename(folder + MovedAside, folder);
     }
+    const QString file = Store::defaultFilePath();
+    if (fileReplaced)
+        ::remove(QFile::encodeName(file).constData());
+    if (fileMoved)
+        QFile::rename(file + MovedAside, file);
 }
 
 QString StoreFault::how() const
@@ -69,6 +83,14 @@ QString StoreFault::how() const
         return QStringLiteral("writers' lock held by a hung process");
     case ReadOnlyFile:
         return QStringLiteral("file made read-only (0444), written by its user");
+    case NamedPipe:
+        return QStringLiteral("a named pipe in place of the file");
+    case LinkToZero:
+        return QStringLiteral("a link to /dev/zero in place of the file");
+    case LinkToNull:
+        return QStringLiteral("a link to /dev/null in place of the file");
+    case FolderInPlace:
+        return QStringLiteral("a folder in place of the file");
     }
     return {};
 }
@@ -79,6 +101,26 @@ bool StoreFault::replaceFolder()
         return false;
     QFile blocker(folder);
     return blocker.open(QIODevice::WriteOnly);
+}
+
+bool StoreFault::replaceFile()
+{
+    const QString file = Store::defaultFilePath();
+    if (QFileInfo::exists(file)) {
+        if (!QFile::rename(file, file + MovedAside))
+            return false;
+        fileMoved = true;
+    }
+    const QByteArray name = QFile::encodeName(file);
+    if (kind == NamedPipe)
+        fileReplaced = ::mkfifo(name.constData(), 0600) == 0;
+    else if (kind == LinkToZero)
+        fileReplaced = ::symlink("/dev/zero", name.constData()) == 0;
+    else if (kind == LinkToNull)
+        fileReplaced = ::symlink("/dev/null", name.constData()) == 0;
+    else
+        fileReplaced = ::mkdir(name.constData(), 0700) == 0;
+    return fileReplaced;
 }
 
 // The holder takes the lock as every writer does, says so, and then hangs.

@@ -25,6 +25,15 @@ public:
         LockHeld,
         // The store file made read-only (mode 0444); only root writes it then.
         ReadOnlyFile,
+        // The store file moved aside, and in its place something that is no
+        // plain file: a named pipe that no process writes,
+        NamedPipe,
+        // a symbolic link to /dev/zero, which never ends,
+        LinkToZero,
+        // a symbolic link to /dev/null,
+        LinkToNull,
+        // or an empty folder.
+        FolderInPlace,
     };
 
     explicit StoreFault(Kind kind, qint64 room = 0);
@@ -39,11 +48,15 @@ public:
 
 private:
     bool replaceFolder();
+    bool replaceFile();
     bool holdLock();
 
     QString folder;
     Kind kind;
     bool set = false;
+    // The store file was there and is moved aside; something else is in its place.
+    bool fileMoved = false;
+    bool fileReplaced = false;
     std::unique_ptr<FullDisk> disk;
     std::unique_ptr<FileSizeCap> cap;
     std::unique_ptr<QProcess> holder;
