@@ -46,6 +46,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace
@@ -184,8 +185,8 @@ void printPart(const char *name, const Part &part, int pages)
 }
 
 // The run's page text and search on their own: the pages read from the
-// folder they are served from, in the run's order, each as the download
-// leaves it (memory kept from page to page, as the run keeps it).
+// folder they are served from, in the run's order, each copied into memory
+// kept from page to page, as the download leaves it there.
 bool replayPages(const QString &folder, int count, Part &pageText)
 {
     QByteArray page;
@@ -193,7 +194,9 @@ bool replayPages(const QString &folder, int count, Part &pageText)
         QFile file(folder + QStringLiteral("/page%1.html").arg(i));
         if (!file.open(QIODevice::ReadOnly))
             return false;
-        page = PageDownload::decode(file.readAll(), "text/html");
+        const QByteArray body = PageDownload::decode(file.readAll(), "text/html");
+        page.resize(body.size());
+        std::memcpy(page.data(), body.constData(), size_t(body.size()));
         bool found = false;
         pageText.add([&] { found = !stripPage(page) && containsText(page, CheckBytes); });
         if (!found)
