@@ -39,13 +39,12 @@ const Byte *skipAscii(const Byte *p, const Byte *end)
     return p;
 }
 
-// What the bytes at `p`, whose lead byte is not ASCII, hold.
-enum Sequence : int {
-    CutOff = 0,  // a sequence the end of the bytes cuts off
-    Invalid = -1 // a byte that begins no valid sequence
-    // otherwise: the length of a valid sequence
-};
+// What sequenceAt() finds besides the length of a valid sequence: one that
+// the end of the bytes cuts off, and a byte that begins no valid sequence.
+constexpr int CutOff = 0;
+constexpr int Invalid = -1;
 
+// What the bytes at `p`, whose lead byte is not ASCII, hold.
 int sequenceAt(const Byte *p, const Byte *end)
 {
     const Byte lead = *p;
@@ -80,11 +79,11 @@ const Byte *validUpTo(const Byte *p, const Byte *end)
 }
 
 // The bytes from the first fault on, written anew after the valid part
-// before it.
+// before it. Room is taken for a few faults; each takes three bytes.
 QByteArray mended(QByteArrayView valid, const Byte *p, const Byte *end)
 {
     QByteArray out;
-    out.reserve(valid.size() + (end - p) * 3);
+    out.reserve(valid.size() + (end - p) + 64);
     out.append(valid);
     while (p < end) {
         const Byte *ascii = skipAscii(p, end);
