@@ -183,16 +183,16 @@ def resident(r):
           "X screen with openbox and a trayer tray host. Start-up runs to listening with the icon in",
           f"the tray (`bench_startup`); memory is read {int(r.median('settle_seconds'))} s after "
           "start-up and after the checker's first run",
-          f"(`smaps_rollup`); idle CPU over {idle // 60} minutes after that run, side by side. "
+          f"(`smaps_rollup`); idle CPU over {idle} s after that run, side by side. "
           f"Medians of {int(r.median('starts'))} starts and",
           f"{int(r.median('resident_rounds'))} rounds.",
           "")
 
     def row(label, floor_key, checker_key, show, aim=None):
         floor, checker = r.median(floor_key), r.median(checker_key)
-        ratio = checker / floor if floor else float("nan")
-        cells = [label, show(floor), show(checker), f"{ratio:.2f}"]
-        cells += [f"≤ {aim}", verdict(ratio <= aim)] if aim else ["", ""]
+        ratio = checker / floor if floor else None
+        cells = [label, show(floor), show(checker), f"{ratio:.2f}" if ratio is not None else ""]
+        cells += [f"≤ {aim}", verdict(ratio is not None and ratio <= aim)] if aim else ["", ""]
         return cells
 
     r.table(("figure", "floor", "Quorlin", "÷ floor", "aim", ""), (
@@ -204,7 +204,7 @@ def resident(r):
             "run_checker_pss_kb", mb, AIM_PSS),
         row("RSS after start-up", "start_floor_rss_kb", "start_checker_rss_kb", mb),
         row("USS after start-up", "start_floor_uss_kb", "start_checker_uss_kb", mb),
-        row(f"CPU time over {idle // 60} idle minutes", "idle_floor_cpu_ms", "idle_checker_cpu_ms",
+        row(f"CPU time over {idle} idle seconds", "idle_floor_cpu_ms", "idle_checker_cpu_ms",
             lambda value: f"{value:.0f} ms"),
         row("the same by its threads' clocks", "idle_floor_cpu_us", "idle_checker_cpu_us",
             lambda value: f"{value:,.0f} µs"),
