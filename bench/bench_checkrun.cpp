@@ -12,12 +12,11 @@
 //       makes COUNT actions for BASE_URL/page1.html ..., runs the list once and
 //       prints "name value" lines: the run's time from its start to "CheckDate"
 //       written and the page faults it took per page, and per page after the
-//       first two; the run's parts: its downloads (each with its decoding)
-//       and its status window's writes, timed inside the run, and its store
-//       reads and writes timed on their own just after it; with DIR, the
-//       folder the pages are served from, also the decoding and the page text
-//       and search on their own, over the same pages in the same order, and
-//       from those the downloads without their decoding
+//       first two; the run's parts: its downloads (each with its check that
+//       the page is UTF-8) and its status window's writes, timed inside the
+//       run, and its store reads and writes timed on their own just after
+//       it; with DIR, the folder the pages are served from, also the page
+//       text and search on their own, over the same pages in the same order
 //   bench_checkrun list BASE_URL COUNT [always]
 //       only makes the COUNT actions, for a checker started on them; with
 //       "always", in always-connected mode (its first run a minute after start)
@@ -47,12 +46,14 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace
 {
 
 const QString Check = QStringLiteral("version 2.25");
+const QByteArray CheckBytes = Check.toUtf8();
 
 // The page faults the process has taken so far: each is the kernel filling
 // a page of memory the process touched for the first time.
@@ -103,13 +104,13 @@ public:
     Timed part;
     int fetches = 0;
     long faultsAfterFirstPages = 0;
-    QString fetch(const QString &url) override
+    QByteArray fetch(const QString &url) override
     {
-        QString page;
+        QByteArray page;
         fetchInto(url, page);
         return page;
     }
-    void fetchInto(const QString &url, QString &page) override
+    void fetchInto(const QString &url, QByteArray &page) override
     {
         part.add([&] { download.fetchInto(url, page); });
         if (++fetches == FirstPages)
@@ -142,7 +143,7 @@ public:
     {
         part.add([&] { window.setLastCheckDate(text); });
     }
-    void setPageText(const QString &text) override
+    void setPageText(const QByteArray &text) override
     {
         ++pages;
         part.add([&] { window.setPageText(text); });
@@ -183,24 +184,21 @@ void printPart(const char *name, const Part &part, int pages)
                 double(part.faults) / pages);
 }
 
-// The content type nginx gives the pages: no charset, so each page's <meta>
-// is looked for, as in the run.
-const QByteArray ServedType = "text/html";
-
-// The run's decoding, and its page text and search, each on its own: the
-// pages read from the folder they are served from, in the run's order, into
-// memory kept from page to page as the run keeps it.
-bool replayPages(const QString &folder, int count, Part &decoding, Part &pageText)
+// The run's page text and search on their own: the pages read from the
+// folder they are served from, in the run's order, each copied into memory
+// kept from page to page, as the download leaves it there.
+bool replayPages(const QString &folder, int count, Part &pageText)
 {
-    QString text;
+    QByteArray page;
     for (int i = 1; i <= count; ++i) {
         QFile file(folder + QStringLiteral("/page%1.html").arg(i));
         if (!file.open(QIODevice::ReadOnly))
             return false;
-        const QByteArray body = file.readAll();
-        decoding.add([&] { PageDownload::decodeInto(body, ServedType, text); });
+        const QByteArray body = PageDownload::decode(file.readAll(), "text/html");
+        page.resize(body.size());
+        std::memcpy(page.data(), body.constData(), size_t(body.size()));
         bool found = false;
-        pageText.add([&] { found = !stripPage(text) && containsText(text, Check); });
+        pageText.add([&] { found = !stripPage(page) && containsText(page, CheckBytes); });
         if (!found)
             return false;
     }
@@ -213,7 +211,7 @@ int writePages(const QString &folder, int count, qsizetype size)
     for (int i = 1; i <= count; ++i) {
         QFile file(folder + QStringLiteral("/page%1.html").arg(i));
         const QByteArray page = generatePage(size, quint32(i));
-        if (!page.contains(Check.toUtf8()) || !file.open(QIODevice::WriteOnly) ||
+        if (!page.contains(CheckBytes) || !file.open(QIODevice::WriteOnly) ||
             file.write(page) != page.size()) {
             std::fprintf(stderr, "could not write %s\n", qPrintable(file.fileName()));
             return 1;
@@ -311,7 +309,7 @@ int run(const QString &base, int count, const QString &folder)
         print("steady_faults_per_page", double(faultsAtEnd - download.faultsAfterFirstPages) /
                                             (count - TimedDownload::FirstPages));
     }
-    print("fetch_ms", double(download.part.ns) / 1e6);
+    print("download_ms", double(download.part.ns) / 1e6);
     print("status_ms", double(status.part.ns) / 1e6);
     const qint64 readsNs = storeReadsNs(store);
     const qint64 writesNs = storeWritesNs(store, clock);
@@ -319,15 +317,12 @@ int run(const QString &base, int count, const QString &folder)
     print("store_writes_ms", double(writesNs) / 1e6);
     if (folder.isEmpty())
         return 0;
-    Part decoding;
     Part pageText;
-    if (!replayPages(folder, count, decoding, pageText)) {
+    if (!replayPages(folder, count, pageText)) {
         std::fprintf(stderr, "the pages in %s are not those of the run\n", qPrintable(folder));
         return 1;
     }
-    printPart("decode", decoding, count);
     printPart("pagetext", pageText, count);
-    print("download_ms", double(download.part.ns - decoding.ns) / 1e6);
     print("other_ms",
           double(whole.ns - download.part.ns - status.part.ns - pageText.ns - readsNs - writesNs) /
               1e6);

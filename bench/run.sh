@@ -4,9 +4,9 @@
 #   2. a whole check run over 200 pages of 100 KB served by nginx on 127.0.0.1,
 #      beside curl fetching the same pages (its transfers, and its whole
 #      process) and one pass of urlwatch over them;
-#   3. the store's share of a run over 1000 tiny pages, and both runs taken
-#      apart: download and event loop, decoding, page text and search, status
-#      window, store, with the page faults per page;
+#   3. a run over 1000 tiny pages with the store's share of it, and both runs
+#      taken apart: download with event loop and UTF-8 check, page text and
+#      search, status window, store, with the page faults per page;
 #   4. the resident checker on a virtual X screen with a window manager and a
 #      real tray host: its start-up time, memory and idle CPU time beside the
 #      least Qt tray program, and what each of its own pieces adds;

@@ -8,6 +8,7 @@
 #include "PageText.h"
 #include "Prompts.h"
 #include "Store.h"
+#include "Utf8.h"
 
 #include <limits>
 #include <utility>
@@ -65,8 +66,8 @@ void CheckRun::request()
     processList();
     running = false;
     // The pages' memory lasts as long as the run, so the idle checker holds none.
-    page = QString();
-    spare = QString();
+    page = QByteArray();
+    spare = QByteArray();
     if (abandoned)
         state.inProgress = false;
 }
@@ -189,11 +190,12 @@ CheckRun::Next CheckRun::failedDownload(const QString &url)
     return Next::SameAction;
 }
 
-CheckRun::Next CheckRun::decide(const QString &text, const QString &description, const QString &url,
-                                const QString &check)
+CheckRun::Next CheckRun::decide(const QByteArray &text, const QString &description,
+                                const QString &url, const QString &check)
 {
     status.setPageText(text);
-    if (containsText(text, check))
+    // Looked for in the page text's own UTF-8.
+    if (containsText(text, utf8Of(check)))
         return Next::NextAction;
     if (rememberedText.isEmpty()) {
         // Missing once: download the page again before saying anything.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -21,7 +22,9 @@ public:
     virtual void setConnectionRetry(const QString &text) = 0;  // "Connection Retry: ..."
     virtual void setChecksSinceStart(const QString &text) = 0; // "Checks Since Start: ..."
     virtual void setLastCheckDate(const QString &text) = 0;    // "Last Check Date: ..."
-    virtual void setPageText(const QString &text) = 0;         // the last page text
+    // The last page text, as UTF-8: a display turns it into text only when it
+    // shows it.
+    virtual void setPageText(const QByteArray &text) = 0;
 };
 
 // Checker-wide state shared by the run, the schedules and the status window.
@@ -63,7 +66,7 @@ private:
     void processList();
     Next download(const StoreReading &now, const QString &description);
     Next failedDownload(const QString &url);
-    Next decide(const QString &text, const QString &description, const QString &url,
+    Next decide(const QByteArray &text, const QString &description, const QString &url,
                 const QString &check);
     void noConnection();
     void finish();
@@ -82,9 +85,11 @@ private:
     // The state of one run.
     qint16 position = 1;
     qint16 retryCount = 0;
-    QString rememberedText;
-    // The page being checked, turned into its page text in place, and the
-    // memory of the page before it: used in turns from one page to the next.
-    QString page;
-    QString spare;
+    // The page text of the first download that missed the check string.
+    QByteArray rememberedText;
+    // The page being checked, as UTF-8, turned into its page text in place,
+    // and the memory of the page before it: used in turns from one page to
+    // the next.
+    QByteArray page;
+    QByteArray spare;
 };

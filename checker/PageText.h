@@ -1,42 +1,41 @@
 #pragma once
 
-#include <QString>
-#include <QStringView>
+#include <QByteArray>
+#include <QByteArrayView>
 
-// A downloaded page with its markup removed: every stretch of characters that
-// lies between a ">" and the next "<", joined without separators. Text before
-// the first ">" and after the last ">" with no "<" behind it is left out;
-// character references, comments and scripts get no special treatment. When
-// that leaves nothing, the page text is the whole page.
-QString pageText(const QString &page);
-// The same, one character at a time: for machines without the vector
-// instructions pageText() uses, and as its reference in tests.
-QString pageTextPlain(const QString &page);
+// A downloaded page, as UTF-8, with its markup removed: every stretch of bytes
+// that lies between a ">" and the next "<", joined without separators. Text
+// before the first ">" and after the last ">" with no "<" behind it is left
+// out; character references, comments and scripts get no special treatment.
+// When that leaves nothing, the page text is the whole page. No byte of a
+// character beyond ASCII is a "<" or ">", so the text is UTF-8 too, and the
+// same text as that of the page read as characters.
 
 // True when the page, taken in upper case, contains "ERROR 404" anywhere,
 // markup included: the page counts as a failed download.
-bool reportsError404(QStringView page);
+bool reportsError404(QByteArrayView page);
 
 // Both of the above in one pass over the page. The text is built in the
 // page's own memory when the page is not shared: hand it over with std::move.
 struct PageScan {
-    QString text;
+    QByteArray text;
     bool error404 = false;
 };
-// The widest instructions the scan may use; each machine uses the widest it
-// has of these. All give the same answer (tests compare them).
+// The instructions the scan may use. Both give the same answer (tests
+// compare them); the vector scan falls back to the plain one on processors
+// without them.
 enum class ScanWidth {
-    Plain,  // one character at a time
-    Narrow, // 16-byte vectors (SSSE3)
-    Widest, // 64-byte vectors that compress the kept characters (AVX-512 VBMI2)
+    Plain,  // one byte at a time
+    Vector, // 16-byte vectors (SSSE3), where the processor has them
 };
-PageScan scanPage(QString page, ScanWidth width = ScanWidth::Widest);
+PageScan scanPage(QByteArray page, ScanWidth width = ScanWidth::Vector);
 // The same in the page's own memory: `page` becomes its page text, and the
 // result says whether it reported "ERROR 404". Memory the page shares with
 // another holder is not written into.
-bool stripPage(QString &page, ScanWidth width = ScanWidth::Widest);
+bool stripPage(QByteArray &page, ScanWidth width = ScanWidth::Vector);
 
 // True when `part` occurs in `text`: case-sensitive, literal, the same answer
-// as QStringView::contains, quicker on long pages. An empty part is in every
-// text.
-bool containsText(QStringView text, QStringView part);
+// as QByteArrayView::contains, quicker on long pages. An empty part is in
+// every text. For UTF-8 text and part, the same answer as the search among
+// their characters.
+bool containsText(QByteArrayView text, QByteArrayView part);

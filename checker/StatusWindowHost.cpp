@@ -1,6 +1,7 @@
 #include "StatusWindowHost.h"
 
 #include "StatusWindow.h"
+#include "Utf8.h"
 
 StatusWindowHost::StatusWindowHost(const Store &store) : store(store) {}
 
@@ -20,11 +21,14 @@ StatusWindow *StatusWindowHost::form()
                          [this] { formUnloaded(); });
         loadedHidden = false;
     }
-    for (int control = 0; control < Controls; ++control) {
+    for (int control = 0; control < Text1; ++control) {
         if (kept[control])
             put(*loaded, Control(control), *kept[control]);
     }
+    if (keptPage)
+        put(*loaded, Text1, textOfUtf8(*keptPage));
     kept = {};
+    keptPage.reset();
     return loaded.get();
 }
 
@@ -47,6 +51,7 @@ void StatusWindowHost::hide()
 void StatusWindowHost::formUnloaded()
 {
     kept = {};
+    keptPage.reset();
     loadedHidden = false;
     loaded.release()->deleteLater();
 }
@@ -55,13 +60,19 @@ void StatusWindowHost::formUnloaded()
 // each when it is next shown or looked at.
 void StatusWindowHost::write(Control control, const QString &text)
 {
-    if (loaded && loaded->isVisible()) {
+    if (shown())
         put(*loaded, control, text);
-        return;
-    }
+    else
+        kept[control] = text;
+}
+
+bool StatusWindowHost::shown()
+{
+    if (loaded && loaded->isVisible())
+        return true;
     if (!loaded)
         loadedHidden = true;
-    kept[control] = text;
+    return false;
 }
 
 void StatusWindowHost::put(StatusWindow &window, Control control, const QString &text)
@@ -107,7 +118,10 @@ void StatusWindowHost::setLastCheckDate(const QString &text)
     write(Label5, text);
 }
 
-void StatusWindowHost::setPageText(const QString &text)
+void StatusWindowHost::setPageText(const QByteArray &text)
 {
-    write(Text1, text);
+    if (shown())
+        put(*loaded, Text1, textOfUtf8(text));
+    else
+        keptPage = text;
 }

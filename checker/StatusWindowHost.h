@@ -17,7 +17,8 @@ class Store;
 // While the window is hidden its texts are kept here, and a window loaded
 // hidden by a write is loaded in name only: its widgets are made when it is
 // shown or first looked at (form()), its Load step first. Either way the
-// texts reach the widgets then, the last of each control's. Nobody can tell
+// texts reach the widgets then, the last of each control's; the page text
+// is turned from its UTF-8 into text only then. Nobody can tell
 // the difference while the window is hidden, and a run spends nothing on
 // laying out each page's text in a window nobody sees.
 class StatusWindowHost : public StatusDisplay
@@ -43,12 +44,15 @@ public:
     void setConnectionRetry(const QString &text) override;
     void setChecksSinceStart(const QString &text) override;
     void setLastCheckDate(const QString &text) override;
-    void setPageText(const QString &text) override;
+    void setPageText(const QByteArray &text) override;
 
 private:
     enum Control { Label1, Label2, Label4, Label5, Text1, Controls };
 
     void formUnloaded();
+    // True when the window is shown; else it is loaded hidden, in name, if
+    // it was not loaded.
+    bool shown();
     void write(Control control, const QString &text);
     static void put(StatusWindow &window, Control control, const QString &text);
 
@@ -57,6 +61,8 @@ private:
     std::unique_ptr<StatusWindow> loaded;
     // Loaded hidden by a write, its widgets not yet made.
     bool loadedHidden = false;
-    // The last text written to each control while the window was hidden.
-    std::array<std::optional<QString>, Controls> kept;
+    // The last text written to each control while the window was hidden; the
+    // page text as the UTF-8 it came in, turned into text when it is shown.
+    std::array<std::optional<QString>, Text1> kept;
+    std::optional<QByteArray> keptPage;
 };

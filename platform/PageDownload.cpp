@@ -1,6 +1,6 @@
 #include "PageDownload.h"
 
-#include "Utf8Decode.h"
+#include "Utf8.h"
 #include "Version.h"
 
 #include <QEventLoop>
@@ -24,7 +24,8 @@
 struct PageDownload::Transfer {
     CURL *curl = nullptr;
     CURLM *multi = nullptr;
-    QByteArray body;
+    // The caller's page, which the download under way writes into.
+    QByteArray *body = nullptr;
     bool tooLarge = false;
     bool downgrade = false;
     bool cancelled = false;
@@ -44,10 +45,6 @@ struct PageDownload::Transfer {
 
     void reset()
     {
-        // The buffer is kept for the next page unless a large page grew it.
-        if (body.capacity() > KeptCapacity)
-            body = QByteArray();
-        body.resize(0);
         tooLarge = false;
         downgrade = false;
         cancelled = false;
@@ -80,11 +77,11 @@ size_t writeBody(char *data, size_t size, size_t count, void *userData)
 {
     auto *transfer = static_cast<Transfer *>(userData);
     const size_t length = size * count;
-    if (transfer->body.size() + qsizetype(length) > PageDownload::MaxBodySize) {
+    if (transfer->body->size() + qsizetype(length) > PageDownload::MaxBodySize) {
         transfer->tooLarge = true;
         return 0; // any count other than `length` fails the download
     }
-    transfer->body.append(data, qsizetype(length));
+    transfer->body->append(data, qsizetype(length));
     return length;
 }
 
@@ -246,7 +243,7 @@ QByteArray declaredCharset(const QByteArray &body)
     return {};
 }
 
-// How a body's bytes become text: UTF-8 by decodeUtf8(), any other charset
+// How a body's bytes become UTF-8: UTF-8 as it is, checked, any other charset
 // by Qt's decoder for it.
 struct Charset {
     std::optional<QStringDecoder> other; // none for UTF-8
@@ -427,31 +424,37 @@ void PageDownload::configure()
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, transfer.get());
 }
 
-QString PageDownload::fetch(const QString &url)
+QByteArray PageDownload::fetch(const QString &url)
 {
-    QString page;
+    QByteArray page;
     fetchInto(url, page);
     return page;
 }
 
-void PageDownload::fetchInto(const QString &url, QString &page)
+void PageDownload::fetchInto(const QString &url, QByteArray &page)
 {
+    // Memory that another holder shares or that a large page left behind is
+    // not written into.
+    if (!page.isDetached() || page.capacity() > KeptCapacity)
+        page = QByteArray();
     page.truncate(0);
-    if (!download(url))
+    if (!download(url, page)) {
+        page.truncate(0);
         return;
+    }
     char *contentType = nullptr;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType);
-    decodeInto(transfer->body, QByteArray(contentType), page);
-    transfer->reset();
+    page = decode(std::move(page), QByteArray(contentType));
 }
 
-// True when the body of a response has arrived whole into the transfer's body.
-bool PageDownload::download(const QString &url)
+// True when the body of a response has arrived whole into `body`.
+bool PageDownload::download(const QString &url, QByteArray &body)
 {
     if (busy || !proxyUsable || url.isEmpty() || !start())
         return false;
     busy = true;
     transfer->reset();
+    transfer->body = &body;
     prepare(url.toUtf8());
 
     transfer->done = false;
@@ -469,6 +472,7 @@ bool PageDownload::download(const QString &url)
         curl_multi_remove_handle(transfer->multi, curl);
     }
     transfer->loop = nullptr;
+    transfer->body = nullptr;
     busy = false;
 
     return transfer->done && transfer->result == CURLE_OK && !transfer->cancelled &&
@@ -484,34 +488,11 @@ void PageDownload::cancel()
         transfer->loop->quit();
 }
 
-QString PageDownload::decode(const QByteArray &body, const QByteArray &contentType)
-{
-    QString text;
-    decodeInto(body, contentType, text);
-    return text;
-}
-
-void PageDownload::decodeInto(const QByteArray &body, const QByteArray &contentType, QString &text)
+QByteArray PageDownload::decode(QByteArray body, const QByteArray &contentType)
 {
     Charset charset = charsetOfBody(body, contentType);
-    // Memory that another holder shares, that a large page left behind, or
-    // that is too small is not written into. New memory that will be kept is
-    // taken with up to an eighth to spare, so that the next pages fit when
-    // their sizes differ a little; a larger page's at the size it needs.
-    // Growing instead would round a large page's size up past what the
-    // allocator takes back for reuse.
-    const qsizetype required =
-        charset.other ? charset.other->requiredSpace(body.size()) : body.size();
-    if (!text.isDetached() || text.capacity() > KeptCapacity || text.capacity() < required) {
-        text = QString();
-        text.reserve(required > KeptCapacity ? required
-                                             : std::min(required + required / 8, KeptCapacity));
-    }
-    text.resize(required);
-    char16_t *const start = reinterpret_cast<char16_t *>(text.data());
-    const char16_t *const end =
-        charset.other
-            ? reinterpret_cast<char16_t *>(charset.other->appendToBuffer(text.data(), body))
-            : decodeUtf8(body, start);
-    text.truncate(end - start);
+    if (charset.other)
+        return utf8Of(QString(charset.other->decode(body)));
+    makeValidUtf8(body);
+    return body;
 }

@@ -4,16 +4,16 @@
 #include <QString>
 #include <memory>
 
-// Downloads a page and hands back its body as text; empty text on any failure.
+// Downloads a page and hands back its body as UTF-8; empty on any failure.
 class PageFetcher
 {
 public:
     virtual ~PageFetcher() = default;
-    virtual QString fetch(const QString &url) = 0;
+    virtual QByteArray fetch(const QString &url) = 0;
     // The same into `page`, whose memory a fetcher may write the next page
     // into instead of taking new memory for every page. Whatever `page` held
     // is gone, also when the download fails.
-    virtual void fetchInto(const QString &url, QString &page) { page = fetch(url); }
+    virtual void fetchInto(const QString &url, QByteArray &page) { page = fetch(url); }
     // Stops a download under way at once (it then comes back empty).
     virtual void cancel() = 0;
 };
@@ -26,8 +26,8 @@ public:
 // still served.
 //
 // The body of whatever response arrives is the result, error statuses
-// included (a "404 Not Found" page comes back as text). Everything else is a
-// failure and comes back as empty text: no response, a bad or non-HTTP
+// included (a "404 Not Found" page comes back as its UTF-8). Everything else is a
+// failure and comes back empty: no response, a bad or non-HTTP
 // address, a TLS certificate that does not verify, more than 10 redirects, a
 // redirect to another scheme or from HTTPS to HTTP, a body past 32 MiB as
 // decoded, the deadline passing, a cancel.
@@ -55,21 +55,21 @@ public:
     // Trusts the certificates in this PEM file instead of the system's.
     void setCaFile(const QString &path);
 
-    QString fetch(const QString &url) override;
-    // Decodes into the memory `page` holds when `page` is not shared and that
-    // memory is not larger than a kept body would need.
-    void fetchInto(const QString &url, QString &page) override;
+    QByteArray fetch(const QString &url) override;
+    // Downloads into the memory `page` holds when `page` is not shared and that
+    // memory is not larger than a kept page would need.
+    void fetchInto(const QString &url, QByteArray &page) override;
     void cancel() override;
 
-    // A body as text: by its byte-order mark, else by the charset of the
-    // Content-Type header, else by the charset the page declares in a <meta>
-    // of its head, else as UTF-8.
-    static QString decode(const QByteArray &body, const QByteArray &contentType);
-    // The same into `text`, in its memory where fetchInto() would keep it.
-    static void decodeInto(const QByteArray &body, const QByteArray &contentType, QString &text);
+    // A body as UTF-8. Its charset is told by its byte-order mark, else by the
+    // charset of the Content-Type header, else by the charset the page
+    // declares in a <meta> of its head, else it is UTF-8. A UTF-8 body is
+    // handed back in its own memory, checked and, only where it is not valid,
+    // mended as Qt's UTF-8 decoder reads it; any other is turned into UTF-8.
+    static QByteArray decode(QByteArray body, const QByteArray &contentType);
 
-    // The most memory a page's body, and its text in characters, keep from one
-    // download to the next; a larger page's memory is given back.
+    // The most memory a page keeps from one download to the next; a larger
+    // page's memory is given back.
     static constexpr qsizetype KeptCapacity = 256 * 1024;
 
     struct Transfer;
@@ -78,7 +78,7 @@ private:
     bool start();
     void prepare(const QByteArray &url);
     void configure();
-    bool download(const QString &url);
+    bool download(const QString &url, QByteArray &body);
 
     void *curl = nullptr;
     int timeoutSeconds;

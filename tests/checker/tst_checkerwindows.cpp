@@ -153,7 +153,7 @@ void TestCheckerWindows::writeLoadsStatusHidden()
     QCOMPARE(status.form()->ui.Label1->text(), QStringLiteral("Processing: Page 1"));
     // Loading filled the counter before the write.
     QCOMPARE(status.form()->ui.Label4->text(), QStringLiteral("Checks Since Start: 3"));
-    status.setPageText(QStringLiteral("line one\nline two"));
+    status.setPageText("line one\nline two");
     QCOMPARE(status.form()->ui.Text1->toPlainText(), QStringLiteral("line one\nline two"));
 }
 
@@ -174,9 +174,9 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
     state.checksSinceStart = 9;
     status.setChecksSinceStart(QStringLiteral("Checks Since Start: 4"));
     status.setProcessing(QStringLiteral("Processing: Page 1"));
-    status.setPageText(QStringLiteral("first page"));
+    status.setPageText("first page");
     status.setProcessing(QStringLiteral("Processing: Page 2"));
-    status.setPageText(QStringLiteral("second page"));
+    status.setPageText("second page");
     QVERIFY(status.isLoaded());
     QCOMPARE(statusForms(), 0);
 
@@ -196,15 +196,15 @@ void TestCheckerWindows::hiddenStatusTakesTheLastTexts()
     QTest::mouseClick(form->ui.Command1, Qt::LeftButton);
     QVERIFY(!form->isVisible());
     status.setConnectionRetry(QStringLiteral("Connection Retry: 1"));
-    status.setPageText(QStringLiteral("third page"));
+    status.setPageText("third page");
     status.setConnectionRetry(QStringLiteral("Connection Retry: "));
-    status.setPageText(QStringLiteral("fourth page"));
+    status.setPageText("fourth page");
     status.show();
     QCOMPARE(status.form(), form);
     QCOMPARE(form->ui.Label2->text(), QStringLiteral("Connection Retry: "));
     QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("fourth page"));
     // Shown, each text arrives at once.
-    status.setPageText(QStringLiteral("fifth page"));
+    status.setPageText("fifth page");
     QCOMPARE(form->ui.Text1->toPlainText(), QStringLiteral("fifth page"));
 }
 
@@ -217,7 +217,7 @@ void TestCheckerWindows::closeDebugHidesAndKeepsTexts()
     QVERIFY(form->isVisible());
     status.setProcessing(QStringLiteral("Processing: Page 2"));
     status.setConnectionRetry(QStringLiteral("Connection Retry: 2"));
-    status.setPageText(QStringLiteral("the page text"));
+    status.setPageText("the page text");
 
     QTest::mouseClick(form->ui.Command1, Qt::LeftButton);
     QVERIFY(!form->isVisible());
@@ -259,7 +259,7 @@ void TestCheckerWindows::closeBoxUnloadsStatus()
     auto &[store, state, status] = bench;
     status.show();
     status.setProcessing(QStringLiteral("Processing: Page 1"));
-    status.setPageText(QStringLiteral("the page text"));
+    status.setPageText("the page text");
     QPointer<StatusWindow> first = status.form();
     QVERIFY(first->close());
     QVERIFY(!status.isLoaded());
@@ -277,6 +277,9 @@ void TestCheckerWindows::closeBoxUnloadsStatus()
 void TestCheckerWindows::statusShowsTextsAsWritten_data()
 {
     addMarkupRows();
+    // The page text comes as UTF-8: a byte-order mark at its start is text.
+    QTest::newRow("byte-order mark first, beyond ASCII")
+        << QStringLiteral("\ufeffGrüße aus Köln, 日本, 😀");
 }
 
 // A description, a stored date and a page text that look like markup show as
@@ -288,7 +291,7 @@ void TestCheckerWindows::statusShowsTextsAsWritten()
     auto &[store, state, status] = bench;
     QVERIFY(store.write(layout::Settings, layout::CheckDate, text));
     status.setProcessing(QStringLiteral("Processing: ") + text);
-    status.setPageText(text);
+    status.setPageText(text.toUtf8());
     status.show();
     StatusWindow *form = status.form();
     QCOMPARE(shownText(form->ui.Label1), QStringLiteral("Processing: ") + text);

@@ -14,7 +14,7 @@ targets=(fuzz_pagetext fuzz_sectionname fuzz_decode fuzz_routes fuzz_storefile)
 declare -A checks=(
     [fuzz_pagetext]="page text and \"ERROR 404\" against a reference written from the rules; check-string search"
     [fuzz_sectionname]="section-name escaping: round trip, no two names alike, both kept apart in a real store file"
-    [fuzz_decode]="charset decoding of any body under any Content-Type; the own UTF-8 decoder against Qt's"
+    [fuzz_decode]="any body under any Content-Type turned into valid UTF-8; a UTF-8 body checked and mended as Qt's decoder reads it"
     [fuzz_routes]="route tables of arbitrary bytes"
     [fuzz_storefile]="a store file of arbitrary bytes: read as QSettings reads it once damaged lines are gone; one write keeps every value, in a file QSettings reads alike"
 )

@@ -150,7 +150,7 @@ int runEditor(qint64 ms, quint32 seed)
 class PageOfEachAction : public PageFetcher
 {
 public:
-    QString fetch(const QString &url) override
+    QByteArray fetch(const QString &url) override
     {
         static const QRegularExpression form(QStringLiteral("^http://h/(\\d+)$"));
         ++downloads;
@@ -161,7 +161,7 @@ public:
                 torn.append(url);
             return {};
         }
-        return QStringLiteral("<p>v%1</p>").arg(match.captured(1));
+        return QStringLiteral("<p>v%1</p>").arg(match.captured(1)).toUtf8();
     }
     void cancel() override {}
 

@@ -5,14 +5,15 @@
 #include "ConnectionTest.h"
 #include "DateText.h"
 #include "PageDownload.h"
+#include "Utf8.h"
 
 #include <QHash>
 #include <QList>
 #include <QStringList>
 #include <functional>
 
-// Downloads answered from a script: each URL has a queue of pages; the last
-// one repeats. A URL without pages fails (empty text).
+// Downloads answered from a script: each URL has a queue of pages, handed out
+// as UTF-8; the last one repeats. A URL without pages fails (empty).
 class ScriptedFetcher : public PageFetcher
 {
 public:
@@ -22,7 +23,7 @@ public:
     // Runs while the download "is under way", before it answers.
     std::function<void(const QString &url)> during;
 
-    QString fetch(const QString &url) override
+    QByteArray fetch(const QString &url) override
     {
         fetched.append(url);
         if (during)
@@ -34,7 +35,7 @@ public:
         QStringList &queue = pages[url];
         if (queue.isEmpty())
             return {};
-        return queue.size() > 1 ? queue.takeFirst() : queue.first();
+        return utf8Of(queue.size() > 1 ? queue.takeFirst() : queue.first());
     }
 
     void cancel() override
@@ -85,7 +86,7 @@ public:
     }
     void setChecksSinceStart(const QString &text) override { record(label4, text); }
     void setLastCheckDate(const QString &text) override { record(label5, text); }
-    void setPageText(const QString &text) override { record(text1, text); }
+    void setPageText(const QByteArray &text) override { record(text1, textOfUtf8(text)); }
 
 private:
     void record(QString &control, const QString &text)
