@@ -187,22 +187,11 @@ __attribute__((target("ssse3,popcnt"))) const char *Scanner::vector(const char *
     return p;
 }
 
-bool vectorScanWorks()
-{
-    static const bool works = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
-    return works;
-}
-
 #else
 
 const char *Scanner::vector(const char *p, const char *)
 {
     return p;
-}
-
-bool vectorScanWorks()
-{
-    return false;
 }
 
 #endif
@@ -235,8 +224,10 @@ bool strip(QByteArray &page, ScanWidth width)
     const qsizetype vectorEnd = vector ? size / 64 * 64 : 0;
     scanner.error404 =
         reportsError404(QByteArrayView(bytes + std::max<qsizetype>(0, vectorEnd - 6), end));
-    if (vector)
+    if (vector) {
+        clearUpperVectorHalves();
         p = scanner.vector(p, end);
+    }
     scanner.plain(p, end);
     if (scanner.inText)
         scanner.out -= size - lastStretch - 1;
@@ -260,6 +251,7 @@ bool containsVector(QByteArrayView text, QByteArrayView part)
     const qsizetype last = n - 1;
     const __m128i first = _mm_set1_epi8(needle[0]);
     const __m128i final = _mm_set1_epi8(needle[last]);
+    clearUpperVectorHalves();
     qsizetype i = 0;
     for (; i + last + 16 <= text.size(); i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i));

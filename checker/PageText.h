@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include "VectorScan.h"
+
 // A downloaded page, as UTF-8, with its markup removed: every stretch of bytes
 // that lies between a ">" and the next "<", joined without separators. Text
 // before the first ">" and after the last ">" with no "<" behind it is left
@@ -20,13 +22,6 @@ bool reportsError404(QByteArrayView page);
 struct PageScan {
     QByteArray text;
     bool error404 = false;
-};
-// The instructions the scan may use. Both give the same answer (tests
-// compare them); the vector scan falls back to the plain one on processors
-// without them.
-enum class ScanWidth {
-    Plain,  // one byte at a time
-    Vector, // 16-byte vectors (SSSE3), where the processor has them
 };
 PageScan scanPage(QByteArray page, ScanWidth width = ScanWidth::Vector);
 // The same in the page's own memory: `page` becomes its page text, and the
