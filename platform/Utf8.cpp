@@ -1,5 +1,7 @@
 #include "Utf8.h"
 
+#include "VectorScan.h"
+
 #include <QChar>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -111,6 +113,7 @@ void makeValidUtf8(QByteArray &bytes)
     const qsizetype skipped = bytes.startsWith(ByteOrderMark) ? 3 : 0;
     const auto *start = reinterpret_cast<const Byte *>(bytes.constData()) + skipped;
     const Byte *const end = reinterpret_cast<const Byte *>(bytes.constData()) + bytes.size();
+    clearUpperVectorHalves();
     const Byte *const fault = validUpTo(start, end);
     if (fault != end)
         bytes = mended(QByteArrayView(start, fault), fault, end);
