@@ -458,20 +458,23 @@ bool PageDownload::download(const QString &url, QByteArray &body)
     prepare(url.toUtf8());
 
     transfer->done = false;
-    QEventLoop loop;
-    transfer->loop = &loop;
     if (curl_multi_add_handle(transfer->multi, curl) == CURLM_OK) {
         // Curl asks for a timeout of no time to start the request; it is
         // started here instead of a turn of the loop later. A download that
-        // ends at once (an address curl refuses) has nothing to wait for.
+        // ends at once (an address curl refuses, or a small page that a near
+        // server has already sent on a kept connection) has nothing to wait
+        // for, and no loop to be woken for its end.
         transfer->act(CURL_SOCKET_TIMEOUT, 0);
-        if (!transfer->done)
+        if (!transfer->done) {
+            QEventLoop loop;
+            transfer->loop = &loop;
             loop.exec();
+            transfer->loop = nullptr;
+        }
         // The loop also ends when the application quits or on a cancel: an
         // unfinished download then stops here.
         curl_multi_remove_handle(transfer->multi, curl);
     }
-    transfer->loop = nullptr;
     transfer->body = nullptr;
     busy = false;
 
